@@ -1,0 +1,92 @@
+#pragma once
+
+#include "raster/Rect.h"
+#include "raster/Region.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace lmvo {
+
+// A colour as 0x00RRGGBB.
+using Color = std::uint32_t;
+
+// A stored pixel: x8r8g8b8 with the unused byte set, so Qt's RGB32 images can wrap the rows.
+[[nodiscard]] constexpr std::uint32_t pixelOf(Color c) { return 0xFF000000u | (c & 0xFFFFFFu); }
+[[nodiscard]] constexpr Color colorOf(std::uint32_t pixel) { return pixel & 0xFFFFFFu; }
+
+// A 24-bit colour raster stored as 32-bit rows, with the state of its drawing canvas
+// (brush colour and clip region). Copies are explicit (clone) since a bitmap may hold
+// tens of megabytes; allocation failure throws std::bad_alloc.
+//
+// Every drawing operation is clipped to the bitmap and to the canvas's clip region.
+class Bitmap {
+public:
+    Bitmap() = default;
+    // A new bitmap is black.
+    Bitmap(std::int32_t width, std::int32_t height);
+    Bitmap(const Bitmap&) = delete;
+    Bitmap& operator=(const Bitmap&) = delete;
+    Bitmap(Bitmap&&) noexcept = default;
+    Bitmap& operator=(Bitmap&&) noexcept = default;
+    ~Bitmap() = default;
+
+    [[nodiscard]] Bitmap clone() const;
+
+    [[nodiscard]] std::int32_t width() const { return width_; }
+    [[nodiscard]] std::int32_t height() const { return height_; }
+    [[nodiscard]] bool isEmpty() const { return width_ <= 0 || height_ <= 0; }
+    [[nodiscard]] Rect bounds() const { return Rect{0, 0, width_, height_}; }
+
+    // Rows are contiguous: stride is the width, in pixels.
+    [[nodiscard]] std::uint32_t* bits() { return pixels_.get(); }
+    [[nodiscard]] const std::uint32_t* bits() const { return pixels_.get(); }
+    [[nodiscard]] std::uint32_t* scanLine(std::int32_t y) { return pixels_.get() + std::size_t(y) * width_; }
+    [[nodiscard]] const std::uint32_t* scanLine(std::int32_t y) const
+    {
+        return pixels_.get() + std::size_t(y) * width_;
+    }
+    [[nodiscard]] Color pixel(std::int32_t x, std::int32_t y) const { return colorOf(scanLine(y)[x]); }
+    void setPixel(std::int32_t x, std::int32_t y, Color c) { scanLine(y)[x] = pixelOf(c); }
+
+    // Keeps the old content at the top left and fills new area with the brush colour.
+    // Resizing to the current size costs nothing. Negative sizes count as 0.
+    void setSize(std::int32_t width, std::int32_t height);
+    void setWidth(std::int32_t width) { setSize(width, height_); }
+    void setHeight(std::int32_t height) { setSize(width_, height); }
+
+    // --- canvas ---
+    [[nodiscard]] Color brushColor() const { return brush_; }
+    void setBrushColor(Color c) { brush_ = c; }
+
+    void fillRect(const Rect& r, Color c);
+    // Draws `src` unscaled with its top-left corner at (x, y).
+    void draw(std::int32_t x, std::int32_t y, const Bitmap& src);
+    // Draws the whole of `src` stretched onto `dst`.
+    void stretchDraw(const Rect& dst, const Bitmap& src);
+    // CopyRect: `srcRect` of `src` stretched onto `dst` (nearest source pixel).
+    void copyRect(const Rect& dst, const Bitmap& src, const Rect& srcRect);
+    // StretchBlt with origins and extents. A negative destination extent mirrors along that
+    // axis: origin X with extent -N covers X - N + 1 ... X. The mapping is defined by the
+    // unclipped rectangles; destination pixels whose source lies outside `src` are left as
+    // they are. Zero extents (or a non-positive source extent) copy nothing.
+    void stretchBlt(std::int32_t dx, std::int32_t dy, std::int32_t dw, std::int32_t dh, const Bitmap& src,
+                    std::int32_t sx, std::int32_t sy, std::int32_t sw, std::int32_t sh);
+
+    // ExtSelectClipRgn(RGN_AND): without a clip the surface counts as the whole, so the
+    // first call yields `region` itself.
+    void intersectClip(const Region& region);
+    // SelectClipRgn(none).
+    void removeClip() { clip_.reset(); }
+    [[nodiscard]] const std::optional<Region>& clip() const { return clip_; }
+
+private:
+    std::int32_t width_ = 0;
+    std::int32_t height_ = 0;
+    std::unique_ptr<std::uint32_t[]> pixels_;
+    Color brush_ = 0xFFFFFF;
+    std::optional<Region> clip_;
+};
+
+} // namespace lmvo

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# One entry for developers and CI:
+#   tools/build.sh run    install what is missing, build optimised, start Lumivo
+#   tools/build.sh test   install what is missing, build with sanitizers, run every test,
+#                         then a short pass of the benchmarks in the optimised build
+#   tools/build.sh bench  optimised build, full benchmark runs
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=$(nproc)
+
+tools/install-deps.sh
+
+release() {
+  cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLMVO_TESTS=OFF >/dev/null
+  cmake --build "$root/build/release" -j "$jobs"
+}
+
+case "${1:-}" in
+run)
+  release
+  if [[ -x build/release/lmvo ]]; then
+    exec build/release/lmvo
+  fi
+  echo "The program is not built yet in this version; built: $(ls build/release | tr '\n' ' ')" >&2
+  exit 1
+  ;;
+test)
+  cmake -S "$root" -B "$root/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DLMVO_SANITIZE=ON -DLMVO_BENCH=OFF >/dev/null
+  cmake --build "$root/build/test" -j "$jobs"
+  (cd build/test && ctest --output-on-failure -j "$jobs" --timeout 600)
+  release
+  for b in build/release/bench/bench_*; do
+    [[ -x $b ]] || continue
+    echo "== $(basename "$b") (short pass)"
+    LMVO_BENCH_SHORT=1 QT_QPA_PLATFORM=offscreen "$b" --benchmark_min_time=0.01 >/dev/null
+  done
+  ;;
+bench)
+  release
+  for b in build/release/bench/bench_*; do
+    [[ -x $b ]] || continue
+    QT_QPA_PLATFORM=offscreen "$b"
+  done
+  ;;
+*)
+  echo "usage: tools/build.sh run|test|bench" >&2
+  exit 2
+  ;;
+esac

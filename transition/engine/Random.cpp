@@ -1,0 +1,11 @@
+#include "transition/engine/Random.h"
+
+namespace lmvo {
+
+Random& processRandom()
+{
+    static Random generator;
+    return generator;
+}
+
+} // namespace lmvo

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+namespace lmvo {
+
+// The process-wide linear congruential generator shared by the style choice of the
+// slideshow and the ragged strip builder. Bit-exact: a draw first advances
+// state := state * 134775813 + 1 (mod 2^32), then yields the upper 32 bits of the
+// 64-bit product state * n, so draw(0) yields 0 and still advances the state.
+class Random {
+public:
+    explicit Random(std::uint32_t seed = 0) : state_(seed) {}
+
+    void seed(std::uint32_t s) { state_ = s; }
+    [[nodiscard]] std::uint32_t state() const { return state_; }
+
+    std::uint32_t draw(std::uint32_t n)
+    {
+        state_ = state_ * 134775813u + 1u;
+        return std::uint32_t((std::uint64_t{state_} * n) >> 32);
+    }
+
+private:
+    std::uint32_t state_;
+};
+
+// The one generator of the process. Used only on the main thread.
+Random& processRandom();
+
+} // namespace lmvo
