@@ -1,0 +1,280 @@
+#include "forms/MediaPlayer.h"
+
+#include <mpv/client.h>
+
+#include <QString>
+
+#include <chrono>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace lmvo {
+
+namespace {
+
+std::int64_t nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// libmpv refuses to start unless numbers are formatted the C way; say so instead of a bare
+// failure, since a desktop locale is the usual cause.
+std::string createFailureText()
+{
+    const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
+    std::string text = "The audio player could not be started";
+    if (numeric && std::strcmp(numeric, "C") != 0)
+        text += std::string(": libmpv needs the numeric locale \"C\", not \"") + numeric + "\"";
+    return text;
+}
+
+// Options of an audio-only player that never opens a window, never runs helper programs or
+// scripts and keeps a finished file open at its end.
+constexpr const char* PlayerOptions[][2] = {
+    {"vid", "no"},
+    {"audio-display", "no"},
+    {"keep-open", "yes"},
+    {"idle", "yes"},
+    {"pause", "yes"},
+    {"ytdl", "no"},
+    {"load-scripts", "no"},
+    {"osc", "no"},
+    {"input-default-bindings", "no"},
+    {"input-vo-keyboard", "no"},
+    {"audio-fallback-to-null", "yes"},
+};
+
+} // namespace
+
+MediaPlayer::MediaPlayer() = default;
+
+MediaPlayer::~MediaPlayer()
+{
+    if (mpv_)
+        mpv_terminate_destroy(mpv_);
+}
+
+mpv_handle* MediaPlayer::handle()
+{
+    if (mpv_)
+        return mpv_;
+    mpv_handle* h = mpv_create();
+    if (!h)
+        throw MediaError(createFailureText());
+    for (const auto& option : PlayerOptions)
+        mpv_set_option_string(h, option[0], option[1]);
+    if (const char* output = std::getenv("LMVO_AUDIO_OUTPUT"); output && *output)
+        mpv_set_option_string(h, "ao", output);
+    if (int code = mpv_initialize(h); code < 0) {
+        mpv_terminate_destroy(h);
+        throw MediaError(std::string("The audio player could not be started: ") + mpv_error_string(code));
+    }
+    mpv_ = h;
+    return mpv_;
+}
+
+int MediaPlayer::keep(int code)
+{
+    error_ = code < 0 ? code : 0;
+    return code;
+}
+
+std::string MediaPlayer::errorText() const
+{
+    return error_ == 0 ? std::string() : std::string(mpv_error_string(error_));
+}
+
+void MediaPlayer::drainEvents()
+{
+    while (mpv_wait_event(mpv_, 0)->event_id != MPV_EVENT_NONE) {
+    }
+}
+
+bool MediaPlayer::waitForEvent(int eventId, int timeoutMs)
+{
+    const std::int64_t deadline = nowMs() + timeoutMs;
+    for (std::int64_t left = timeoutMs; left > 0; left = deadline - nowMs()) {
+        if (mpv_wait_event(mpv_, static_cast<double>(left) / 1000.0)->event_id == eventId)
+            return true;
+    }
+    return false;
+}
+
+void MediaPlayer::open(const std::string& path)
+{
+    close();
+    fileName_ = path;
+    mpv_handle* h = handle();
+    drainEvents();
+    mpv_set_property_string(h, "pause", "yes");
+    const char* command[] = {"loadfile", path.c_str(), "replace", nullptr};
+    if (int code = keep(mpv_command(h, command)); code < 0)
+        throw MediaError("Cannot open \"" + path + "\": " + mpv_error_string(code));
+    waitForLoad(nowMs() + OpenTimeoutMs);
+    opened_ = true;
+    error_ = 0;
+}
+
+// loadfile only queues the file: wait until our entry has loaded or ended. End events of a
+// file loaded before belong to another entry and are passed over.
+void MediaPlayer::waitForLoad(std::int64_t deadlineMs)
+{
+    std::int64_t ours = -1;
+    std::string reason = "it took too long to load";
+    for (std::int64_t left = deadlineMs - nowMs(); left > 0; left = deadlineMs - nowMs()) {
+        const mpv_event* event = mpv_wait_event(mpv_, static_cast<double>(left) / 1000.0);
+        if (event->event_id == MPV_EVENT_START_FILE && ours < 0) {
+            ours = static_cast<const mpv_event_start_file*>(event->data)->playlist_entry_id;
+        } else if (event->event_id == MPV_EVENT_FILE_LOADED && ours >= 0) {
+            return;
+        } else if (event->event_id == MPV_EVENT_END_FILE) {
+            const auto* end = static_cast<const mpv_event_end_file*>(event->data);
+            if (end->playlist_entry_id != ours)
+                continue;
+            // A playlist would send the player on to its entries, possibly remote ones.
+            reason = end->reason == MPV_END_FILE_REASON_ERROR ? mpv_error_string(end->error)
+                     : end->reason == MPV_END_FILE_REASON_REDIRECT
+                         ? "playlists are not played"
+                         : "loading was stopped";
+            break;
+        }
+    }
+    const char* stopCommand[] = {"stop", nullptr};
+    mpv_command(mpv_, stopCommand);
+    error_ = MPV_ERROR_LOADING_FAILED;
+    throw MediaError("Cannot open \"" + fileName_ + "\": " + reason);
+}
+
+void MediaPlayer::close()
+{
+    if (!opened_)
+        return;
+    const char* command[] = {"stop", nullptr};
+    keep(mpv_command(mpv_, command));
+    opened_ = false;
+}
+
+bool MediaPlayer::eofReached()
+{
+    int flag = 0;
+    return mpv_get_property(mpv_, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag;
+}
+
+double MediaPlayer::readSeconds(const char* property)
+{
+    if (!opened_)
+        throw MediaError("No media file open");
+    double seconds = 0;
+    if (int code = keep(mpv_get_property(mpv_, property, MPV_FORMAT_DOUBLE, &seconds)); code < 0)
+        throw MediaError(std::string("The ") + property + " of \"" + fileName_
+                         + "\" is not known: " + mpv_error_string(code));
+    return seconds;
+}
+
+std::int64_t MediaPlayer::length()
+{
+    return std::llround(readSeconds("duration") * 1000.0);
+}
+
+// At its end a file's last position can fall short of the estimated duration (variable bit
+// rates); the end-of-file flag is what tells that the file has finished.
+std::int64_t MediaPlayer::position()
+{
+    if (opened_ && eofReached())
+        return length();
+    return std::llround(readSeconds("time-pos") * 1000.0);
+}
+
+void MediaPlayer::play()
+{
+    if (!opened_) {
+        error_ = MPV_ERROR_UNINITIALIZED;
+        return;
+    }
+    if (eofReached()) {
+        drainEvents();
+        const char* seek[] = {"seek", "0", "absolute+exact", nullptr};
+        if (keep(mpv_command(mpv_, seek)) >= 0)
+            waitForEvent(MPV_EVENT_PLAYBACK_RESTART, 2000);
+    }
+    keep(mpv_set_property_string(mpv_, "pause", "no"));
+}
+
+void MediaPlayer::stop()
+{
+    if (!opened_) {
+        error_ = MPV_ERROR_UNINITIALIZED;
+        return;
+    }
+    keep(mpv_set_property_string(mpv_, "pause", "yes"));
+}
+
+MusicPoll::MusicPoll(AudioPlayer& player, const std::vector<std::string>& files,
+                     std::int32_t& index, Reporter report)
+    : player_(player), files_(files), index_(index), report_(std::move(report))
+{
+    timer_.setInterval(PollIntervalMs);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { TimerTimer(); });
+}
+
+void MusicPoll::setEnabled(bool on)
+{
+    if (on == timer_.isActive())
+        return;
+    if (on)
+        timer_.start();
+    else
+        timer_.stop();
+}
+
+void MusicPoll::playmusic()
+{
+    if (index_ < 0 || static_cast<std::size_t>(index_) >= files_.size())
+        throw MediaError("There is no music file number " + std::to_string(index_));
+    player_.close();
+    player_.open(files_[static_cast<std::size_t>(index_)]);
+    player_.play();
+}
+
+bool MusicPoll::nearEnd()
+{
+    try {
+        const std::int64_t length = player_.length();
+        return length - player_.position() <= EndThresholdMs;
+    } catch (const MediaError&) {
+        return true;
+    }
+}
+
+void MusicPoll::TimerTimer()
+{
+    if (files_.empty() || !nearEnd())
+        return;
+    if (++index_ >= static_cast<std::int32_t>(files_.size()) || index_ < 0)
+        index_ = 0;
+    playNext();
+}
+
+void MusicPoll::playNext()
+{
+    try {
+        playmusic();
+        failuresInRow_ = 0;
+    } catch (const std::exception& e) {
+        const QString reason = QString::fromUtf8(e.what());
+        // Counting on past the list's size keeps a stopped run from reporting again.
+        if (++failuresInRow_ == files_.size()) {
+            setEnabled(false);
+            report_(QStringLiteral("The background music has stopped: none of its files can be "
+                                   "played (%1)").arg(reason));
+        } else if (failuresInRow_ == 1) {
+            report_(reason);
+        }
+    }
+}
+
+} // namespace lmvo

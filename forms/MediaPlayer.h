@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct mpv_handle;
+
+namespace lmvo {
+
+// A failure of the audio player that the caller reports (a file that cannot be opened, a
+// query without an open file).
+class MediaError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The operations the background music needs of an audio player. Times are in milliseconds.
+class AudioPlayer {
+public:
+    virtual ~AudioPlayer() = default;
+
+    // Closes a file still open, then opens `path` (native bytes) positioned at its start,
+    // not playing. Throws MediaError with the backend's reason when the file cannot be played.
+    virtual void open(const std::string& path) = 0;
+    virtual void close() = 0;
+    [[nodiscard]] virtual bool isOpen() const = 0;
+    // Plays from the current position; a file that stands at its end starts over.
+    virtual void play() = 0;
+    // Pauses at the current position.
+    virtual void stop() = 0;
+    // Both throw MediaError when no file is open or the value is not known.
+    [[nodiscard]] virtual std::int64_t length() = 0;
+    [[nodiscard]] virtual std::int64_t position() = 0;
+};
+
+// The audio player on libmpv: audio only (no video, no window), the system's default audio
+// output, and the silent null output where there is no sound device or where the environment
+// variable LMVO_AUDIO_OUTPUT is "null" (tests and CI use that). A finished file stays open at
+// its end, so its position equals its length until it is played again.
+//
+// libmpv is started on the first open, so a player that is never used costs nothing. Destroy
+// the player before the application object.
+class MediaPlayer final : public AudioPlayer {
+public:
+    MediaPlayer();
+    ~MediaPlayer() override;
+    MediaPlayer(const MediaPlayer&) = delete;
+    MediaPlayer& operator=(const MediaPlayer&) = delete;
+
+    void open(const std::string& path) override;
+    void close() override;
+    [[nodiscard]] bool isOpen() const override { return opened_; }
+    void play() override;
+    void stop() override;
+    [[nodiscard]] std::int64_t length() override;
+    [[nodiscard]] std::int64_t position() override;
+
+    [[nodiscard]] const std::string& fileName() const { return fileName_; }
+    // The libmpv error code of the last command (0 when it succeeded) and its text; failures
+    // of play and stop are only kept here.
+    [[nodiscard]] int error() const { return error_; }
+    [[nodiscard]] std::string errorText() const;
+
+    // How long open waits for the file to load or fail before it gives up.
+    static constexpr int OpenTimeoutMs = 5000;
+
+private:
+    mpv_handle* handle();
+    int keep(int code);
+    bool eofReached();
+    double readSeconds(const char* property);
+    void waitForLoad(std::int64_t deadlineMs);
+    bool waitForEvent(int eventId, int timeoutMs);
+    void drainEvents();
+
+    mpv_handle* mpv_ = nullptr;
+    std::string fileName_;
+    bool opened_ = false;
+    int error_ = 0;
+};
+
+// The background music of a show: `playmusic` starts the file at the music index, and the poll
+// `TimerTimer`, run every second by `Timer` while enabled, moves on to the next file (starting
+// over after the last) once the current one is within 10 ms of its end.
+//
+// A query that fails counts as the end of the file, so the poll moves on instead of failing at
+// every tick. A file that fails to open during the show is reported once and the next poll
+// tries the next file; when every file of the list has failed in a row the music stops, with
+// one report for the whole run of failures.
+class MusicPoll {
+public:
+    using Reporter = std::function<void(const QString&)>;
+
+    // `files` and `index` are the shared music list and position; both outlive the poll.
+    MusicPoll(AudioPlayer& player, const std::vector<std::string>& files, std::int32_t& index,
+              Reporter report);
+
+    // Closes the current file, opens the one at the index and plays it. Throws MediaError.
+    void playmusic();
+    void TimerTimer();
+
+    // Enabling a running poll changes nothing (a restart would delay the next tick).
+    void setEnabled(bool on);
+    [[nodiscard]] bool enabled() const { return timer_.isActive(); }
+    [[nodiscard]] QTimer& Timer() { return timer_; }
+
+    static constexpr int PollIntervalMs = 1000;
+    static constexpr std::int64_t EndThresholdMs = 10;
+
+private:
+    bool nearEnd();
+    void playNext();
+
+    AudioPlayer& player_;
+    const std::vector<std::string>& files_;
+    std::int32_t& index_;
+    Reporter report_;
+    QTimer timer_;
+    std::size_t failuresInRow_ = 0;
+};
+
+} // namespace lmvo
