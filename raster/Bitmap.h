@@ -82,6 +82,10 @@ public:
     [[nodiscard]] const std::optional<Region>& clip() const { return clip_; }
 
 private:
+    // stretchBlt with 64-bit extents, so that rectangles spanning more than 2^31 pixels work.
+    void stretchCopy(std::int64_t dx, std::int64_t dy, std::int64_t dw, std::int64_t dh, const Bitmap& src,
+                     std::int64_t sx, std::int64_t sy, std::int64_t sw, std::int64_t sh);
+
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     std::unique_ptr<std::uint32_t[]> pixels_;
