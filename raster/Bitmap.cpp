@@ -46,18 +46,27 @@ AxisMap mapAxis(i64 x, i64 d, i64 s0, i64 sw, i64 dstLimit, i64 srcLimit)
     if (hi <= lo)
         return m;
     m.source.resize(std::size_t(hi - lo));
+    // Walk t upwards from its smallest visible value; the quotient and remainder of
+    // (2t + 1) * sw / (2 |d|) advance by those of 2 sw / (2 |d|), so no division per pixel.
+    const i64 tFirst = d > 0 ? lo - x : x - (hi - 1);
+    const u64 den = 2 * ad;
+    const u128 num = (2 * u128(tFirst) + 1) * u128(sw);
+    u64 q = u64(num / den), rem = u64(num % den);
+    const u64 stepQ = u64(2 * sw) / den, stepR = u64(2 * sw) % den;
     i64 first = hi, last = lo - 1; // the valid destination pixels form one run (monotone map)
-    // (2t + 1) * sw stays below 2^64 for every extent an int32 rectangle can have, except
-    // when both extents come near 2^32; those take 128 bits.
-    const bool wide = (2 * ad + 1) > ~u64(0) / u64(sw);
-    for (i64 p = lo; p < hi; ++p) {
-        const u64 t = u64(d > 0 ? p - x : x - p);
-        const i64 s = s0 + (wide ? i64((2 * u128(t) + 1) * u64(sw) / (2 * u128(ad)))
-                                 : i64((2 * t + 1) * u64(sw) / (2 * ad)));
+    for (i64 k = 0; k < hi - lo; ++k) {
+        const i64 p = d > 0 ? lo + k : hi - 1 - k;
+        const i64 s = s0 + i64(q);
         m.source[std::size_t(p - lo)] = std::int32_t(std::clamp<i64>(s, -1, srcLimit));
         if (s >= 0 && s < srcLimit) {
             first = std::min(first, p);
-            last = p;
+            last = std::max(last, p);
+        }
+        q += stepQ;
+        rem += stepR;
+        if (rem >= den) {
+            rem -= den;
+            ++q;
         }
     }
     if (last < first) {
