@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 // Drawing discipline: the public operations normalise, clip (to the bitmap, to the source and
@@ -124,6 +125,26 @@ Bitmap::Bitmap(std::int32_t width, std::int32_t height)
         return;
     pixels_ = allocatePixels(width_, height_);
     std::fill_n(pixels_.get(), std::size_t(width_) * std::size_t(height_), pixelOf(0));
+}
+
+Bitmap::Bitmap(Bitmap&& other) noexcept
+    : width_(std::exchange(other.width_, 0)), height_(std::exchange(other.height_, 0)),
+      pixels_(std::move(other.pixels_)), brush_(other.brush_), clip_(std::move(other.clip_))
+{
+    other.clip_.reset();
+}
+
+Bitmap& Bitmap::operator=(Bitmap&& other) noexcept
+{
+    if (this != &other) {
+        width_ = std::exchange(other.width_, 0);
+        height_ = std::exchange(other.height_, 0);
+        pixels_ = std::move(other.pixels_);
+        brush_ = other.brush_;
+        clip_ = std::move(other.clip_);
+        other.clip_.reset();
+    }
+    return *this;
 }
 
 Bitmap Bitmap::clone() const

@@ -28,8 +28,9 @@ public:
     Bitmap(std::int32_t width, std::int32_t height);
     Bitmap(const Bitmap&) = delete;
     Bitmap& operator=(const Bitmap&) = delete;
-    Bitmap(Bitmap&&) noexcept = default;
-    Bitmap& operator=(Bitmap&&) noexcept = default;
+    // A moved-from bitmap is empty (0 x 0), never a size without pixels.
+    Bitmap(Bitmap&& other) noexcept;
+    Bitmap& operator=(Bitmap&& other) noexcept;
     ~Bitmap() = default;
 
     [[nodiscard]] Bitmap clone() const;

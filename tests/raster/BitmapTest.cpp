@@ -124,6 +124,19 @@ TEST(Bitmap, CloneIsIndependent)
     EXPECT_EQ(*c.clip(), *a.clip());
 }
 
+TEST(Bitmap, AMovedFromBitmapIsEmptyAndSafeToDrawOn)
+{
+    Bitmap a = codedPicture(6, 4);
+    Bitmap b = std::move(a);
+    EXPECT_EQ(b.pixel(5, 3), codeOf(5, 3));
+    EXPECT_TRUE(a.isEmpty()); // NOLINT(bugprone-use-after-move): the moved-from state is defined
+    a.fillRect(Rect{0, 0, 10, 10}, 0xFFFFFF);
+    a.draw(0, 0, b);
+    b = std::move(a);
+    EXPECT_TRUE(b.isEmpty());
+    EXPECT_EQ(b.width(), 0);
+}
+
 // --- fills and clipping ---
 
 TEST(Bitmap, FillIsClippedToTheBitmapAndTheClipRegion)
