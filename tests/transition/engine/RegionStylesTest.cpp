@@ -179,7 +179,9 @@ TEST_P(SparseBars, ShowOnlyInTheirColumns)
         EXPECT_TRUE(reached[i]) << "bar " << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(Styles, SparseBars, ::testing::Values(76, 77, 78, 79));
+std::string styleName(const ::testing::TestParamInfo<int>& info) { return "Style" + std::to_string(info.param); }
+
+INSTANTIATE_TEST_SUITE_P(Styles, SparseBars, ::testing::Values(76, 77, 78, 79), styleName);
 
 // --- all styles ---
 
@@ -211,7 +213,8 @@ TEST_P(RaggedStyle, SameSeedSameFrameOtherSeedOtherFrame)
 
 INSTANTIATE_TEST_SUITE_P(Styles, RaggedStyle,
                          ::testing::Values(65, 66, 67, 68, 76, 77, 78, 79, 100, 101, 102, 103, 104, 105, 106, 107,
-                                           108, 109));
+                                           108, 109),
+                         styleName);
 
 } // namespace
 } // namespace lmvo
