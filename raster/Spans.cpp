@@ -110,37 +110,42 @@ std::vector<Rect> roundRectSpans(const Rect& r, std::int32_t ew, std::int32_t eh
 
 namespace {
 
-// Spans of a triangle given in doubled coordinates, computed with the integer type T, which
-// must hold products of two doubled coordinates without overflow.
-template <typename T>
-void triangleRows(const i64 (&px)[3], const i64 (&py)[3], BandBuilder& out)
-{
-    const i64 yMin = std::min({py[0], py[1], py[2]}) / 2;
-    const i64 yMax = std::max({py[0], py[1], py[2]}) / 2;
-    for (i64 y = yMin; y < yMax; ++y) {
-        const i64 cy = 2 * y + 1;
-        i64 c[2];
-        int n = 0;
-        for (int i = 0; i < 3; ++i) {
-            const int j = (i + 1) % 3;
-            // Orient the edge downwards; a row centre (odd) never equals a vertex row (even).
-            const bool down = py[i] < py[j];
-            const i64 xa = down ? px[i] : px[j], ya = down ? py[i] : py[j];
-            const i64 xb = down ? px[j] : px[i], yb = down ? py[j] : py[i];
-            if (!(ya < cy && cy < yb) || n == 2)
-                continue;
-            // Crossing X = xa + (cy - ya) (xb - xa) / (yb - ya); keep its ceiling.
-            const T den = T(yb - ya);
-            const T num = T(xa) * den + T(cy - ya) * T(xb - xa);
-            c[n++] = i64(ceilDiv<T>(num, den));
-        }
-        if (n != 2)
-            continue;
-        // A centre X (odd) is inside when left <= X < right, which is X >= ceil(left) and
-        // X < ceil(right); so x runs from ceil((cl - 1) / 2) to ceil((cr - 1) / 2), exclusive.
-        const i64 cl = std::min(c[0], c[1]), cr = std::max(c[0], c[1]);
-        out.addRow(y, ceilDiv<i64>(cl - 1, 2), ceilDiv<i64>(cr - 1, 2));
+// Where an edge crosses successive row centres, as the ceiling of the crossing's doubled x,
+// stepped without a division per row. With n / den the exact crossing, q = ceil(n / den) and
+// n = q * den - r, 0 <= r < den; moving down one row adds s = 2 (xb - xa) to n.
+class EdgeWalker {
+public:
+    // The edge from (xa, ya) down to (xb, yb), ya < yb, starting at row centre cy.
+    EdgeWalker(i64 xa, i64 ya, i64 xb, i64 yb, i64 cy) : den_(yb - ya)
+    {
+        const i128 n = i128(xa) * den_ + i128(cy - ya) * (xb - xa);
+        q_ = i64(ceilDiv<i128>(n, den_));
+        r_ = i64(i128(q_) * den_ - n);
+        const i64 s = 2 * (xb - xa);
+        stepQ_ = floorDiv<i64>(s, den_);
+        stepR_ = s - stepQ_ * den_;
     }
+    [[nodiscard]] i64 ceiling() const { return q_; }
+    void next()
+    {
+        q_ += stepQ_;
+        r_ -= stepR_;
+        if (r_ < 0) {
+            r_ += den_;
+            ++q_;
+        }
+    }
+
+private:
+    i64 den_, q_ = 0, r_ = 0, stepQ_ = 0, stepR_ = 0;
+};
+
+// A centre X (odd) is inside when left <= X < right, that is X >= ceil(left) and
+// X < ceil(right); so x runs from ceil((cl - 1) / 2) to ceil((cr - 1) / 2), exclusive.
+void addTriangleRow(BandBuilder& out, i64 y, i64 c1, i64 c2)
+{
+    const i64 cl = std::min(c1, c2), cr = std::max(c1, c2);
+    out.addRow(y, ceilDiv<i64>(cl - 1, 2), ceilDiv<i64>(cr - 1, 2));
 }
 
 } // namespace
@@ -152,17 +157,28 @@ std::vector<Rect> triangleSpans(std::int32_t x1, std::int32_t y1, std::int32_t x
     const i64 cross = (i64(x2) - x1) * (i64(y3) - y1) - (i64(y2) - y1) * (i64(x3) - x1);
     if (cross == 0)
         return {};
-    const i64 px[3] = {2 * i64(x1), 2 * i64(x2), 2 * i64(x3)};
-    const i64 py[3] = {2 * i64(y1), 2 * i64(y2), 2 * i64(y3)};
+    // Doubled vertices, top to bottom. Row centres (odd) never meet a vertex row (even), so
+    // every row between the top and the bottom vertex crosses exactly two edges: the long
+    // edge from top to bottom and one of the two short ones.
+    struct P {
+        i64 x, y;
+    };
+    P v[3] = {{2 * i64(x1), 2 * i64(y1)}, {2 * i64(x2), 2 * i64(y2)}, {2 * i64(x3), 2 * i64(y3)}};
+    std::sort(std::begin(v), std::end(v), [](const P& a, const P& b) { return a.y < b.y; });
+
     BandBuilder out;
-    // Doubled coordinates below 2^29 keep every product below 2^61: 64 bits are enough.
-    constexpr i64 small = i64(1) << 29;
-    const bool fits = std::all_of(std::begin(px), std::end(px), [](i64 v) { return v > -small && v < small; })
-                      && std::all_of(std::begin(py), std::end(py), [](i64 v) { return v > -small && v < small; });
-    if (fits)
-        triangleRows<i64>(px, py, out);
-    else
-        triangleRows<i128>(px, py, out);
+    i64 y = v[0].y / 2;
+    EdgeWalker longEdge(v[0].x, v[0].y, v[2].x, v[2].y, 2 * y + 1);
+    if (v[1].y > v[0].y) {
+        EdgeWalker upper(v[0].x, v[0].y, v[1].x, v[1].y, 2 * y + 1);
+        for (; 2 * y + 1 < v[1].y; ++y, longEdge.next(), upper.next())
+            addTriangleRow(out, y, longEdge.ceiling(), upper.ceiling());
+    }
+    if (v[2].y > v[1].y) {
+        EdgeWalker lower(v[1].x, v[1].y, v[2].x, v[2].y, 2 * y + 1);
+        for (; 2 * y + 1 < v[2].y; ++y, longEdge.next(), lower.next())
+            addTriangleRow(out, y, longEdge.ceiling(), lower.ceiling());
+    }
     return out.take();
 }
 

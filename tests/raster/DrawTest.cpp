@@ -47,6 +47,12 @@ INSTANTIATE_TEST_SUITE_P(
                     FitCase{{0, 0, 2, 3}, {0, 0, 100, 100}, {16, 0, 83, 100}},        // w = 66.7 rounds up
                     FitCase{{0, 0, 50, 20}, {-10, -10, 90, 90}, {-10, 20, 90, 60}}));
 
+TEST(FitRect, AShapelessSourceGivesAnEmptyRectangleInsteadOfDividingByZero)
+{
+    EXPECT_TRUE(FitRect(Rect{0, 0, 0, 10}, Rect{5, 5, 100, 100}).isEmpty());
+    EXPECT_TRUE(FitRect(Rect{0, 0, 10, 0}, Rect{5, 5, 100, 100}).isEmpty());
+}
+
 TEST(TileDraw, ThirtyByThirtyOverHundredBySixtyDrawsFourByThree)
 {
     Bitmap canvas = backdrop(200, 200);
