@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -49,9 +50,12 @@ private:
     std::function<void()> onChange_;
 };
 
-// Refuses, before any pixel is decoded, a picture whose transition buffers could not be had.
-// Throws PictureError.
+// Refuses, before any pixel is decoded, a picture whose transition buffers could not be had:
+// more than 2^28 pixels, or four buffers of 4 bytes a pixel taking more than half of the
+// memory the system reports available. Throws PictureError.
 void checkPictureSize(std::int64_t width, std::int64_t height);
+// The same against a given amount of available memory in bytes (none: not checked).
+void checkPictureSize(std::int64_t width, std::int64_t height, std::optional<std::uint64_t> availableMemory);
 
 // Decodes an image file held in memory by its extension (lower-cased, without the dot).
 // Throws PictureError. `name` is used in messages only.

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "raster/Bitmap.h"
+
+#include <string>
+
+namespace lmvo {
+
+// Decodes a JPEG file held in memory into an upright RGB picture: greyscale, CMYK and YCCK
+// become RGB, and the EXIF orientation is applied. A truncated file gives what could be
+// decoded. Throws PictureError carrying libjpeg's own message (without the file name).
+[[nodiscard]] Bitmap decodeJpeg(const std::string& data);
+
+// The upright form of `stored` for an EXIF orientation; values outside 1..8 count as 1.
+[[nodiscard]] Bitmap orientUpright(Bitmap stored, int orientation);
+
+} // namespace lmvo
