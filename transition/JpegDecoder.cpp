@@ -17,9 +17,10 @@
 namespace lmvo {
 namespace {
 
-// Rows land directly in the bitmap's memory: on a little-endian machine x8r8g8b8 words are
-// the bytes B, G, R, X.
-constexpr J_COLOR_SPACE kNativeX8R8G8B8 = std::endian::native == std::endian::little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+// Rows land directly in x8r8g8b8 memory: on a little-endian machine the bytes B, G, R, X.
+// The alpha forms are asked for because libjpeg-turbo leaves the X byte of the X forms
+// undefined, while it sets alpha to 0xFF, which is what a stored pixel needs there.
+constexpr J_COLOR_SPACE kNativeX8R8G8B8 = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 
 // libjpeg reports errors through error_exit, which must not return; the default one ends the
 // process. Ours jumps back into Decompressor::run, which turns the jump into a PictureError.
@@ -79,33 +80,6 @@ private:
     jpeg_decompress_struct info_{};
 };
 
-void setOpaque(Bitmap& bitmap, std::int32_t firstRow, std::int32_t endRow)
-{
-    for (std::int32_t y = firstRow; y < endRow; ++y) {
-        std::uint32_t* row = bitmap.scanLine(y);
-        for (std::int32_t x = 0; x < bitmap.width(); ++x)
-            row[x] |= 0xFF000000u;
-    }
-}
-
-void readRgbRows(Decompressor& jpeg, Bitmap& bitmap)
-{
-    constexpr JDIMENSION kBatch = 16;
-    j_decompress_ptr d = jpeg.info();
-    std::array<JSAMPROW, kBatch> rows{};
-    while (d->output_scanline < d->output_height) {
-        const JDIMENSION first = d->output_scanline;
-        const JDIMENSION count = std::min(kBatch, d->output_height - first);
-        for (JDIMENSION i = 0; i < count; ++i)
-            rows[i] = reinterpret_cast<JSAMPROW>(bitmap.scanLine(std::int32_t(first + i)));
-        JDIMENSION got = 0;
-        jpeg.run([&](j_decompress_ptr dd) { got = jpeg_read_scanlines(dd, rows.data(), count); });
-        setOpaque(bitmap, std::int32_t(first), std::int32_t(first + got));
-        if (got == 0)
-            break; // a memory source never suspends; guard against looping for ever anyway
-    }
-}
-
 // Adobe's encoders store CMYK inverted (0 is full ink) and mark the file with their APP14
 // segment; other encoders store plain ink amounts.
 std::uint32_t rgbOfCmyk(std::uint32_t c, std::uint32_t m, std::uint32_t y, std::uint32_t k, bool inverted)
@@ -115,25 +89,6 @@ std::uint32_t rgbOfCmyk(std::uint32_t c, std::uint32_t m, std::uint32_t y, std::
     }
     const auto mix = [k](std::uint32_t v) { return (v * k + 127) / 255; };
     return 0xFF000000u | mix(c) << 16 | mix(m) << 8 | mix(y);
-}
-
-void readCmykRows(Decompressor& jpeg, Bitmap& bitmap, bool inverted)
-{
-    j_decompress_ptr d = jpeg.info();
-    std::vector<JSAMPLE> buffer(std::size_t(d->output_width) * 4);
-    JSAMPROW row = buffer.data();
-    while (d->output_scanline < d->output_height) {
-        const auto y = std::int32_t(d->output_scanline);
-        JDIMENSION got = 0;
-        jpeg.run([&](j_decompress_ptr dd) { got = jpeg_read_scanlines(dd, &row, 1); });
-        if (got == 0)
-            break;
-        std::uint32_t* out = bitmap.scanLine(y);
-        for (std::int32_t x = 0; x < bitmap.width(); ++x) {
-            const JSAMPLE* p = buffer.data() + 4 * x;
-            out[x] = rgbOfCmyk(p[0], p[1], p[2], p[3], inverted);
-        }
-    }
 }
 
 // The orientation tag of the first EXIF segment, 1 (as stored) when there is none.
@@ -173,49 +128,119 @@ constexpr std::array<Orientation, 9> kOrientations{{
     {true, true, false},   // 8 shown turned a quarter counter-clockwise
 }};
 
-void flipInPlace(Bitmap& bitmap, bool flipX, bool flipY)
+Orientation orientationOf(int tag)
 {
-    const std::int32_t w = bitmap.width(), h = bitmap.height();
-    if (flipY) {
-        for (std::int32_t y = 0; y < h / 2; ++y)
-            std::swap_ranges(bitmap.scanLine(y), bitmap.scanLine(y) + w, bitmap.scanLine(h - 1 - y));
+    return kOrientations[tag >= 1 && tag <= 8 ? tag : 1];
+}
+
+// Decoded rows arrive in bands of stored rows. As stored, a band is decoded straight into the
+// picture; otherwise it goes to a scratch band and is put in place from there, so a turned
+// photo needs no second picture-sized buffer, and a band of 16 rows turned into columns
+// writes whole cache lines of the upright picture.
+class Placer {
+public:
+    static constexpr std::int32_t kBand = 16;
+
+    Placer(Bitmap& upright, Orientation o, std::int32_t storedWidth, std::int32_t storedHeight)
+        : upright_(upright), o_(o), w_(storedWidth), h_(storedHeight),
+          direct_(!o.transpose && !o.flipX && !o.flipY)
+    {
+        if (!direct_)
+            band_.resize(std::size_t(w_) * kBand);
     }
-    if (flipX) {
-        for (std::int32_t y = 0; y < h; ++y)
-            std::reverse(bitmap.scanLine(y), bitmap.scanLine(y) + w);
+
+    // Where stored row `first + i` of the band starting at stored row `first` is decoded.
+    [[nodiscard]] std::uint32_t* row(std::int32_t first, std::int32_t i)
+    {
+        return direct_ ? upright_.scanLine(first + i) : band_.data() + std::size_t(i) * w_;
+    }
+
+    void place(std::int32_t first, std::int32_t count)
+    {
+        if (direct_)
+            return;
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (!o_.transpose)
+                placeRow(first + i, row(first, i));
+        }
+        if (o_.transpose)
+            placeColumns(first, count);
+    }
+
+private:
+    [[nodiscard]] std::int32_t uprightX(std::int32_t storedX) const { return o_.flipX ? w_ - 1 - storedX : storedX; }
+    [[nodiscard]] std::int32_t uprightY(std::int32_t storedY) const { return o_.flipY ? h_ - 1 - storedY : storedY; }
+
+    void placeRow(std::int32_t storedY, const std::uint32_t* src)
+    {
+        std::uint32_t* dst = upright_.scanLine(uprightY(storedY));
+        if (o_.flipX)
+            std::reverse_copy(src, src + w_, dst);
+        else
+            std::copy(src, src + w_, dst);
+    }
+
+    // Stored row v becomes upright column uprightY(v); stored column u, upright row uprightX(u).
+    void placeColumns(std::int32_t first, std::int32_t count)
+    {
+        for (std::int32_t u = 0; u < w_; ++u) {
+            std::uint32_t* dst = upright_.scanLine(uprightX(u));
+            for (std::int32_t i = 0; i < count; ++i)
+                dst[uprightY(first + i)] = band_[std::size_t(i) * w_ + u];
+        }
+    }
+
+    Bitmap& upright_;
+    Orientation o_;
+    std::int32_t w_, h_;
+    bool direct_;
+    std::vector<std::uint32_t> band_;
+};
+
+// Decodes whole bands, so that placing sees full bands even where libjpeg hands out fewer
+// rows per call.
+void readRgbRows(Decompressor& jpeg, Placer& placer)
+{
+    j_decompress_ptr d = jpeg.info();
+    std::array<JSAMPROW, Placer::kBand> rows{};
+    while (d->output_scanline < d->output_height) {
+        const auto first = std::int32_t(d->output_scanline);
+        const auto count = std::min(Placer::kBand, std::int32_t(d->output_height) - first);
+        for (std::int32_t i = 0; i < count; ++i)
+            rows[std::size_t(i)] = reinterpret_cast<JSAMPROW>(placer.row(first, i));
+        std::int32_t filled = 0;
+        for (JDIMENSION got = 1; filled < count && got > 0; filled += std::int32_t(got))
+            jpeg.run([&](j_decompress_ptr dd) { got = jpeg_read_scanlines(dd, rows.data() + filled, JDIMENSION(count - filled)); });
+        placer.place(first, filled);
+        if (filled < count)
+            break; // a memory source never suspends; guard against looping for ever anyway
     }
 }
 
-Bitmap transposed(const Bitmap& src, bool flipX, bool flipY)
+void readCmykRows(Decompressor& jpeg, Placer& placer, bool inverted)
 {
-    // Tiles keep both the rows read and the rows written in cache.
-    constexpr std::int32_t kTile = 64;
-    const std::int32_t w = src.width(), h = src.height();
-    Bitmap out(h, w);
-    for (std::int32_t y0 = 0; y0 < w; y0 += kTile) {
-        for (std::int32_t x0 = 0; x0 < h; x0 += kTile) {
-            const std::int32_t yEnd = std::min(y0 + kTile, w), xEnd = std::min(x0 + kTile, h);
-            for (std::int32_t y = y0; y < yEnd; ++y) {
-                const std::int32_t u = flipX ? w - 1 - y : y;
-                std::uint32_t* dst = out.scanLine(y);
-                for (std::int32_t x = x0; x < xEnd; ++x)
-                    dst[x] = src.scanLine(flipY ? h - 1 - x : x)[u];
+    j_decompress_ptr d = jpeg.info();
+    std::vector<JSAMPLE> buffer(std::size_t(d->output_width) * 4);
+    JSAMPROW row = buffer.data();
+    while (d->output_scanline < d->output_height) {
+        const auto first = std::int32_t(d->output_scanline);
+        const auto count = std::min(Placer::kBand, std::int32_t(d->output_height) - first);
+        std::int32_t filled = 0;
+        for (JDIMENSION got = 1; filled < count && got > 0; filled += std::int32_t(got)) {
+            jpeg.run([&](j_decompress_ptr dd) { got = jpeg_read_scanlines(dd, &row, 1); });
+            std::uint32_t* out = placer.row(first, filled);
+            for (JDIMENSION x = 0; x < got * d->output_width; ++x) {
+                const JSAMPLE* p = buffer.data() + 4 * x;
+                out[x] = rgbOfCmyk(p[0], p[1], p[2], p[3], inverted);
             }
         }
+        placer.place(first, filled);
+        if (filled < count)
+            break;
     }
-    return out;
 }
 
 } // namespace
-
-Bitmap orientUpright(Bitmap stored, int orientation)
-{
-    const Orientation o = kOrientations[orientation >= 1 && orientation <= 8 ? orientation : 1];
-    if (o.transpose)
-        return transposed(stored, o.flipX, o.flipY);
-    flipInPlace(stored, o.flipX, o.flipY);
-    return stored;
-}
 
 Bitmap decodeJpeg(const std::string& data)
 {
@@ -226,7 +251,7 @@ Bitmap decodeJpeg(const std::string& data)
     });
     j_decompress_ptr d = jpeg.info();
     checkPictureSize(d->image_width, d->image_height);
-    const int orientation = exifOrientation(d->marker_list);
+    const Orientation orientation = orientationOf(exifOrientation(d->marker_list));
 
     // libjpeg converts every colour space to RGB itself except CMYK and YCCK, which it only
     // hands out as CMYK.
@@ -234,14 +259,16 @@ Bitmap decodeJpeg(const std::string& data)
     d->out_color_space = cmyk ? JCS_CMYK : kNativeX8R8G8B8;
     jpeg.run([](j_decompress_ptr dd) { jpeg_start_decompress(dd); });
 
-    Bitmap bitmap(std::int32_t(d->output_width), std::int32_t(d->output_height));
+    const auto w = std::int32_t(d->output_width), h = std::int32_t(d->output_height);
+    Bitmap upright = orientation.transpose ? Bitmap(h, w) : Bitmap(w, h);
+    Placer placer(upright, orientation, w, h);
     if (cmyk)
-        readCmykRows(jpeg, bitmap, d->saw_Adobe_marker);
+        readCmykRows(jpeg, placer, d->saw_Adobe_marker);
     else
-        readRgbRows(jpeg, bitmap);
+        readRgbRows(jpeg, placer);
     // No jpeg_finish_decompress: every row is in, and whatever follows the image data (a
     // damaged trailer, say) must not cost the picture.
-    return orientUpright(std::move(bitmap), orientation);
+    return upright;
 }
 
 } // namespace lmvo

@@ -11,7 +11,4 @@ namespace lmvo {
 // decoded. Throws PictureError carrying libjpeg's own message (without the file name).
 [[nodiscard]] Bitmap decodeJpeg(const std::string& data);
 
-// The upright form of `stored` for an EXIF orientation; values outside 1..8 count as 1.
-[[nodiscard]] Bitmap orientUpright(Bitmap stored, int orientation);
-
 } // namespace lmvo

@@ -231,15 +231,21 @@ class OrientationTest : public ::testing::TestWithParam<OrientationCase> {};
 
 TEST_P(OrientationTest, ShowsThePictureUpright)
 {
+    // An odd size, so the last band of rows is short and every corner pixel must be placed.
     const OrientationCase& c = GetParam();
-    const std::string file = encodeJpeg(quadrants(64, 32, JCS_RGB, kRgb), {false, false, JCS_UNKNOWN, true, exifOrientation(c.orientation, c.order)});
+    const std::string file = encodeJpeg(quadrants(70, 37, JCS_RGB, kRgb),
+                                        {false, false, JCS_UNKNOWN, true, exifOrientation(c.orientation, c.order)});
     const Bitmap b = decodePicture("jpg", file, "photo.jpg");
     const bool turned = c.orientation >= 5 && c.orientation <= 8;
-    EXPECT_EQ(b.width(), turned ? 32 : 64);
-    EXPECT_EQ(b.height(), turned ? 64 : 32);
-    const std::vector<Color> got = quadrantCentres(b);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(near(got[i], kRgbColours[c.shows[i]])) << "upright quadrant " << i;
+    ASSERT_EQ(b.width(), turned ? 37 : 70);
+    ASSERT_EQ(b.height(), turned ? 70 : 37);
+    const int r = b.width() - 1, d = b.height() - 1;
+    const std::vector<Color> corners{b.pixel(0, 0), b.pixel(r, 0), b.pixel(0, d), b.pixel(r, d)};
+    const std::vector<Color> centres = quadrantCentres(b);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(near(centres[i], kRgbColours[c.shows[i]])) << "upright quadrant " << i;
+        EXPECT_TRUE(near(corners[i], kRgbColours[c.shows[i]], 24)) << "upright corner " << i;
+    }
 }
 
 constexpr ExifByteOrder kIntel = EXIF_BYTE_ORDER_INTEL, kMotorola = EXIF_BYTE_ORDER_MOTOROLA;
