@@ -9,6 +9,9 @@
 #include <QFont>
 #include <QMouseEvent>
 
+// The resources of a static library are linked in only when something names them.
+static void initResources() { Q_INIT_RESOURCE(Resources); }
+
 namespace lmvo {
 
 namespace {
@@ -47,6 +50,13 @@ void installFontFallbacks()
         if (QFont::substitutes(family).isEmpty())
             QFont::insertSubstitutions(family, cjk);
     }
+}
+
+QIcon programIcon()
+{
+    static const bool loaded = (initResources(), true);
+    (void)loaded;
+    return QIcon(QStringLiteral(":/icons/lumivo.png"));
 }
 
 void underlineLink(QLabel* label)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <QPointer>
 #include <QUrl>
 
@@ -27,6 +28,9 @@ void openHomePage();
 // The Windows fonts of the window definitions are missing here: let every Chinese text fall
 // back to an installed CJK font. Safe to call more than once.
 void installFontFallbacks();
+
+// The program's icon, drawn for it and compiled into the program.
+QIcon programIcon();
 
 // A label used as a link underlines while the pointer is over it.
 void underlineLink(QLabel* label);

@@ -143,5 +143,12 @@ TEST_F(AboutWindowTest, ChineseTextsHaveAFont)
     }
 }
 
+TEST(ProgramIconTest, IsCompiledIn)
+{
+    const QIcon icon = programIcon();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.pixmap(256, 256).size(), QSize(256, 256));
+}
+
 } // namespace
 } // namespace lmvo
