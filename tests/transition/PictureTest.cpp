@@ -231,14 +231,15 @@ class OrientationTest : public ::testing::TestWithParam<OrientationCase> {};
 
 TEST_P(OrientationTest, ShowsThePictureUpright)
 {
-    // An odd size, so the last band of rows is short and every corner pixel must be placed.
+    // Tall enough for several bands of rows, the last one short, and every corner pixel must
+    // be placed.
     const OrientationCase& c = GetParam();
-    const std::string file = encodeJpeg(quadrants(70, 37, JCS_RGB, kRgb),
+    const std::string file = encodeJpeg(quadrants(70, 150, JCS_RGB, kRgb),
                                         {false, false, JCS_UNKNOWN, true, exifOrientation(c.orientation, c.order)});
     const Bitmap b = decodePicture("jpg", file, "photo.jpg");
     const bool turned = c.orientation >= 5 && c.orientation <= 8;
-    ASSERT_EQ(b.width(), turned ? 37 : 70);
-    ASSERT_EQ(b.height(), turned ? 70 : 37);
+    ASSERT_EQ(b.width(), turned ? 150 : 70);
+    ASSERT_EQ(b.height(), turned ? 70 : 150);
     const int r = b.width() - 1, d = b.height() - 1;
     const std::vector<Color> corners{b.pixel(0, 0), b.pixel(r, 0), b.pixel(0, d), b.pixel(r, d)};
     const std::vector<Color> centres = quadrantCentres(b);
