@@ -26,9 +26,9 @@ using u128 = unsigned __int128;
 
 // A half-open range of destination pixels along one axis and the source index of each.
 struct AxisMap {
-    i64 first = 0;               // first destination pixel
-    std::vector<std::int32_t> source; // source index of first + i
-    bool unitStep = false;       // source indices rise by exactly one per pixel
+    i64 first = 0;                    // first destination pixel
+    std::vector<std::int32_t> source; // source index of pixel first + i
+    bool unitStep = false;            // source indices rise by exactly one per pixel
 
     [[nodiscard]] i64 end() const { return first + i64(source.size()); }
     [[nodiscard]] bool empty() const { return source.empty(); }
