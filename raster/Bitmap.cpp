@@ -29,6 +29,7 @@ struct AxisMap {
     i64 first = 0;                    // first destination pixel
     std::vector<std::int32_t> source; // source index of pixel first + i
     bool unitStep = false;            // source indices rise by exactly one per pixel
+    bool unitStepBack = false;        // source indices fall by exactly one per pixel (a mirror)
 
     [[nodiscard]] i64 end() const { return first + i64(source.size()); }
     [[nodiscard]] bool empty() const { return source.empty(); }
@@ -78,6 +79,7 @@ AxisMap mapAxis(i64 x, i64 d, i64 s0, i64 sw, i64 dstLimit, i64 srcLimit)
     m.source.erase(m.source.begin(), m.source.begin() + (first - lo));
     m.first = first;
     m.unitStep = d > 0 && i64(ad) == sw;
+    m.unitStepBack = d < 0 && i64(ad) == sw;
     return m;
 }
 
@@ -260,6 +262,10 @@ void Bitmap::stretchCopy(i64 dx, i64 dy, i64 dw, i64 dh, const Bitmap& src, i64 
             const std::uint32_t* in = src.scanLine(srcRow);
             if (cols.unitStep) {
                 std::memcpy(out, in + colIndex[0], n * 4);
+                continue;
+            }
+            if (cols.unitStepBack) {
+                std::reverse_copy(in + colIndex[n - 1], in + colIndex[0] + 1, out);
                 continue;
             }
             for (std::size_t i = 0; i < n; ++i)
