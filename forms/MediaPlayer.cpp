@@ -168,6 +168,7 @@ double MediaPlayer::readSeconds(const char* property)
 {
     if (!opened_)
         throw MediaError("No media file open");
+    drainEvents(); // nothing waits for events between opens; keep libmpv's queue short
     double seconds = 0;
     if (int code = keep(mpv_get_property(mpv_, property, MPV_FORMAT_DOUBLE, &seconds)); code < 0)
         throw MediaError(std::string("The ") + property + " of \"" + fileName_
