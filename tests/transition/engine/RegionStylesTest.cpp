@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace lmvo {
@@ -97,6 +98,22 @@ INSTANTIATE_TEST_SUITE_P(
                       ShapeCase{82, [] { return Region::CreateRoundRectRgn(-400, 0, 200, 300, 400, 200); }},
                       ShapeCase{83, [] { return Region::CreateRoundRectRgn(0, 0, 600, 300, 200, 200); }}),
     [](const auto& info) { return "Style" + std::to_string(info.param.style); });
+
+TEST(RegionStyles, MosaicIsTheHundredTrianglesUnitedOneByOne)
+{
+    for (const auto& [W, H, P] : std::vector<std::tuple<int, int, int>>{{203, 97, 73}, {99, 301, 88}, {57, 31, 33}}) {
+        const FrameGeometry g = FrameGeometry::of(W, H, P, 4);
+        const int q = g.Px / 5, r = MulDiv(q, H, W);
+        std::vector<Region> cells;
+        for (int j = 0; j < 10; ++j)
+            for (int i = 0; i < 10; ++i)
+                cells.push_back(tri(i * W / 10, j * H / 10, i * W / 10 + q, j * H / 10, i * W / 10, j * H / 10 + r));
+        Random rnd(1);
+        const OptRegion fast = regionStyleRegion(117, g, rnd);
+        ASSERT_TRUE(fast);
+        EXPECT_TRUE(*fast == united(cells)) << W << "x" << H << " at " << P;
+    }
+}
 
 TEST(RegionStyles, OpeningAndClosingOvalsAreComplementsAtHalfway)
 {
