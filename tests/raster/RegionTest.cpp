@@ -127,6 +127,37 @@ TEST(Region, FromRectsEqualsTheUnionOfItsPieces)
     EXPECT_TRUE(Region::fromRects({}).isEmpty());
 }
 
+TEST(Region, FromRectsMergesThousandsOfOverlappingPieces)
+{
+    // Built at once, hundreds of pieces give what uniting them one by one gives: short pieces
+    // overlapping the way neighbouring mosaic triangles and ragged strips do, and tall ones
+    // with staggered tops.
+    std::mt19937 rng(13);
+    std::uniform_int_distribution<int> x(-40, 240), y(-20, 140), len(0, 60), rows(1, 4);
+    for (const bool tall : {false, true}) {
+        std::vector<Rect> rects;
+        Region united;
+        for (int i = 0; i < 600; ++i) {
+            const int l = x(rng), t = tall ? i - 20 : y(rng);
+            const Rect r{l, t, l + len(rng), tall ? 600 : t + rows(rng)};
+            rects.push_back(r);
+            united.combine(Region::CreateRectRgn(r.left, r.top, r.right, r.bottom), CombineMode::Or);
+        }
+        const Region built = Region::fromRects(rects);
+        EXPECT_EQ(built, united) << (tall ? "tall" : "short");
+        EXPECT_EQ(built.rectCount(), united.rectCount());
+        if (tall)
+            continue;
+        EXPECT_EQ(regionMismatches(
+                      built,
+                      [&](int px, int py) {
+                          return std::any_of(rects.begin(), rects.end(), [&](const Rect& r) { return r.contains(px, py); });
+                      },
+                      -45, -25, 305, 205),
+                  "");
+    }
+}
+
 // --- combining ---
 
 TEST(Region, CombineModesMatchPixelLogic)
