@@ -127,7 +127,7 @@ TEST(Region, FromRectsEqualsTheUnionOfItsPieces)
     EXPECT_TRUE(Region::fromRects({}).isEmpty());
 }
 
-TEST(Region, FromRectsMergesThousandsOfOverlappingPieces)
+TEST(Region, FromRectsMergesHundredsOfOverlappingPieces)
 {
     // Built at once, hundreds of pieces give what uniting them one by one gives: short pieces
     // overlapping the way neighbouring mosaic triangles and ragged strips do, and tall ones
