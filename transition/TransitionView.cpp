@@ -263,7 +263,7 @@ void TTransitionView::PictureChanged()
         return;
     if (picture_.hasGraphic() && autoSize_)
         AdjustClientSize();
-    raise(OnChange);
+    fire(OnChange);
 }
 
 void TTransitionView::BgPictureChanged()
@@ -433,7 +433,7 @@ void TTransitionView::SetProgress(int value)
     // A custom-draw handler may have ended the transition or destroyed the control.
     if (!self || generation != generation_ || !busy_ || destroying_)
         return;
-    raise(OnProgress);
+    fire(OnProgress);
 }
 
 void TTransitionView::ComposeFrameAt(int progress)
@@ -473,7 +473,7 @@ void TTransitionView::AnimationComplete(const WorkerChannel* sender)
     oldBitmap_.reset();
     newBitmap_.reset();
     if (!destroying_ && !stopping_)
-        raise(OnComplete);
+        fire(OnComplete);
 }
 
 void TTransitionView::Stop()
@@ -512,7 +512,7 @@ void TTransitionView::abandonTransition()
     newBitmap_.reset();
 }
 
-void TTransitionView::raise(const NotifyEvent& handler)
+void TTransitionView::fire(const NotifyEvent& handler)
 {
     if (!handler)
         return;
@@ -520,10 +520,10 @@ void TTransitionView::raise(const NotifyEvent& handler)
     copy(*this);
 }
 
-void TTransitionView::raiseFromQt(const NotifyEvent& handler) noexcept
+void TTransitionView::fireFromQt(const NotifyEvent& handler) noexcept
 {
     try {
-        raise(handler);
+        fire(handler);
     } catch (...) {
         warnCurrentFailure("An event handler of the picture view failed");
     }
@@ -727,13 +727,13 @@ void TTransitionView::resizeEvent(QResizeEvent* event)
 void TTransitionView::enterEvent(QEnterEvent* event)
 {
     QWidget::enterEvent(event);
-    raiseFromQt(OnMouseEnter);
+    fireFromQt(OnMouseEnter);
 }
 
 void TTransitionView::leaveEvent(QEvent* event)
 {
     QWidget::leaveEvent(event);
-    raiseFromQt(OnMouseLeave);
+    fireFromQt(OnMouseLeave);
 }
 
 bool TTransitionView::event(QEvent* event)

@@ -132,8 +132,8 @@ private:
     [[nodiscard]] int nextProgress() const;
     [[nodiscard]] bool endReached() const;
     void abandonTransition();
-    void raise(const NotifyEvent& handler);
-    void raiseFromQt(const NotifyEvent& handler) noexcept;
+    void fire(const NotifyEvent& handler);
+    void fireFromQt(const NotifyEvent& handler) noexcept;
     void invalidateWhole();
     void fitToParent();
     [[nodiscard]] qreal ratio() const;
