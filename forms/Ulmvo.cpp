@@ -183,30 +183,36 @@ void Tfrm_lmvo::runShow()
         poll_->playmusic();
         poll_->setEnabled(true);
     }
+    try {
+        showPictures();
+    } catch (...) {
+        // No music plays on behind the settings window after a failed attempt.
+        poll_->setEnabled(false);
+        if (music)
+            player_.stop();
+        throw;
+    }
+    poll_->setEnabled(false);
+    if (music)
+        player_.stop();
+    close();
+}
+
+void Tfrm_lmvo::showPictures()
+{
     std::unique_ptr<SlideShow> show = makeShow_();
     const QString text = ui_->interupttime->text();
     const std::optional<int> seconds = parseInterval(text);
     if (!seconds) {
-        // Nothing of the failed attempt goes on unseen: no hidden window keeps loading
-        // pictures and no music plays behind the settings window.
+        // The window is destroyed at once: hidden, it would go on loading pictures.
         show->StopTimer();
-        show.reset();
-        if (music) {
-            poll_->setEnabled(false);
-            player_.stop();
-        }
         throw std::invalid_argument(
             QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
     }
     // A value typed without leaving the edit has not met the edit's range yet.
     show->SetTimerInterval(std::clamp(*seconds, MinInterval, MaxInterval) * 1000);
     show->ShowModal();
-    poll_->setEnabled(false);
-    if (music)
-        player_.stop();
     show->StopTimer();
-    show.reset();
-    close();
 }
 
 bool Tfrm_lmvo::eventFilter(QObject* watched, QEvent* event)

@@ -74,6 +74,7 @@ private:
     bool musicOn() const;
     void notice(const char* text);
     void runShow();
+    void showPictures();
 
     std::unique_ptr<Ui::Tfrm_lmvo> ui_;
     std::unique_ptr<MediaPlayer> ownPlayer_;

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -117,6 +118,7 @@ public:
 };
 
 struct ShowLog {
+    bool failCreate = false;
     int created = 0;
     int destroyed = 0;
     int shown = 0;
@@ -127,7 +129,12 @@ struct ShowLog {
 
 class FakeShow final : public SlideShow {
 public:
-    explicit FakeShow(ShowLog& log) : log_(log) { ++log_.created; }
+    explicit FakeShow(ShowLog& log) : log_(log)
+    {
+        if (log_.failCreate)
+            throw std::runtime_error("no window");
+        ++log_.created;
+    }
     ~FakeShow() override { ++log_.destroyed; }
     void SetTimerInterval(int ms) override { log_.interval = ms; }
     void ShowModal() override
@@ -351,6 +358,19 @@ TEST_F(SettingsWindowTest, FailedIntervalLeavesNothingRunning)
     EXPECT_EQ(shows.created, 1);
     EXPECT_EQ(shows.destroyed, 1) << "the unseen show window is destroyed at once";
     EXPECT_EQ(shows.shown, 0);
+    EXPECT_FALSE(window->music().enabled());
+    EXPECT_EQ(player.stops, 1);
+}
+
+TEST_F(SettingsWindowTest, FailedShowWindowStopsTheMusic)
+{
+    ui().e_imagedir->setText(folder("mixed", {QStringLiteral("a.jpg"), QStringLiteral("b.mp3")}));
+    ui().e_musicdir->setText(ui().e_imagedir->text());
+    ui().cb_usemusic->setChecked(true);
+    shows.failCreate = true;
+    play();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("no window."));
     EXPECT_FALSE(window->music().enabled());
     EXPECT_EQ(player.stops, 1);
 }
