@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transition/TransitionView.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
@@ -17,7 +19,6 @@ class Tfrm_slide;
 namespace lmvo {
 
 class ScreenSaverInhibitor;
-class TTransitionView;
 
 // The full-screen window of a show: walks through PictureFiles from PictureIndex and brings
 // every picture in through a transition of a randomly drawn style at every tick of its timer.

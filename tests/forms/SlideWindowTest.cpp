@@ -191,6 +191,7 @@ TEST_F(SlideWindowTest, WaitingPanelCoversTheFirstIntervalAndMenuStartsRunning)
     EXPECT_FALSE(form.TimerEnabled());
     form.N2Click();
     EXPECT_TRUE(form.TimerEnabled());
+    form.TransitionView()->SetDelay(0);
     form.TimerTimer();
     EXPECT_FALSE(form.WaitingPanel()->isVisible());
 }
