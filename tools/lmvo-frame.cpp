@@ -2,8 +2,13 @@
 // offscreen platform, and writes it as a 24-bit BMP (or PNG).
 //
 //   lmvo-frame --old OLD --new NEW --style S --progress P [--step STEP] [--seed SEED] --out OUT
+//   lmvo-frame --old OLD --new NEW --progress P [--step STEP] [--seed SEED] --sheet OUT.png
+//
+// --sheet renders every style at that progress into one numbered contact sheet.
 
+#include "tools/ContactSheet.h"
 #include "transition/TransitionView.h"
+#include "transition/engine/RegionStyles.h"
 #include "transition/engine/Random.h"
 
 #include <QApplication>
@@ -44,6 +49,7 @@ struct Options {
     std::string oldPath;
     std::string newPath;
     std::string outPath;
+    std::string sheetPath;
     FrameSpec frame;
 };
 
@@ -188,7 +194,7 @@ Options parseArguments(int argc, char** argv)
 {
     std::map<std::string, std::string> given;
     static const std::vector<std::string> known{"--old", "--new", "--style", "--progress",
-                                                "--step", "--seed", "--out"};
+                                                "--step", "--seed", "--out", "--sheet"};
     for (int i = 1; i < argc; i += 2) {
         const std::string option = argv[i];
         if (std::find(known.begin(), known.end(), option) == known.end())
@@ -198,15 +204,25 @@ Options parseArguments(int argc, char** argv)
         if (!given.emplace(option, argv[i + 1]).second)
             throw UsageError(option + " is given twice");
     }
-    for (const char* required : {"--old", "--new", "--style", "--progress", "--out"})
+    const bool sheet = given.count("--sheet") != 0;
+    for (const char* required : {"--old", "--new", "--progress"})
         if (!given.count(required))
             throw UsageError(std::string(required) + " is missing");
+    for (const char* frameOnly : {"--style", "--out"}) {
+        const bool has = given.count(frameOnly) != 0;
+        if (has == sheet)
+            throw UsageError(std::string(frameOnly) + (sheet ? " does not go with --sheet" : " is missing"));
+    }
+    if (sheet && given["--sheet"].empty())
+        throw UsageError("--sheet needs a file name");
 
     Options o;
     o.oldPath = given["--old"];
     o.newPath = given["--new"];
     o.outPath = given["--out"];
-    o.frame.style = int(parseNumber("--style", given["--style"], 0, 255));
+    o.sheetPath = given["--sheet"];
+    if (!sheet)
+        o.frame.style = int(parseNumber("--style", given["--style"], 0, 255));
     o.frame.progress = int(parseNumber("--progress", given["--progress"], 0, 100));
     if (given.count("--step"))
         o.frame.step = int(parseNumber("--step", given["--step"], 0, 65535));
@@ -234,7 +250,17 @@ int run(int argc, char** argv)
     TPicture newPicture;
     oldPicture.LoadFromFile(o.oldPath);
     newPicture.LoadFromFile(o.newPath);
-    writeFrame(renderFrame(oldPicture, newPicture, o.frame), o.outPath);
+    if (o.sheetPath.empty()) {
+        writeFrame(renderFrame(oldPicture, newPicture, o.frame), o.outPath);
+        return 0;
+    }
+    const QImage sheet = contactSheet(LastRegionStyle, [&](int style) {
+        FrameSpec spec = o.frame;
+        spec.style = style;
+        return renderFrame(oldPicture, newPicture, spec);
+    });
+    if (!sheet.save(QString::fromLocal8Bit(o.sheetPath.c_str()), "PNG"))
+        throw std::runtime_error("cannot write " + o.sheetPath);
     return 0;
 }
 
@@ -249,7 +275,7 @@ int main(int argc, char** argv)
         return lmvo::run(argc, argv);
     } catch (const lmvo::UsageError& e) {
         std::fprintf(stderr, "lmvo-frame: %s (usage: lmvo-frame --old OLD --new NEW --style S --progress P "
-                             "[--step STEP] [--seed SEED] --out OUT)\n",
+                             "[--step STEP] [--seed SEED] --out OUT, or --sheet OUT.png instead of --style and --out)\n",
                      e.what());
         return 2;
     } catch (const std::exception& e) {
