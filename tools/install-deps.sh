@@ -8,7 +8,7 @@ packages=(
   libpixman-1-dev libjpeg62-turbo-dev libexif-dev
   libmpv-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-noto-cjk xvfb xauth
+  fonts-noto-cjk xvfb xauth xdotool
 )
 
 missing=()
