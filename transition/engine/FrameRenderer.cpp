@@ -9,22 +9,27 @@ namespace lmvo {
 
 namespace {
 
-// An intermediate copy of a rectangle style, followed at once by the invalidation of its
-// destination.
+// An intermediate copy of a rectangle style, followed at once by the invalidation of what it
+// painted. A mirrored copy covers its destination and two more lines past the far edge along
+// the flipped axis (the stretch-copy rule for negative extents); those lines are invalidated
+// too, or the screen would lag the frame there.
 void intermediateCopy(FrameHost& host, const FrameBuffers& b, const StyleCopy& c)
 {
+    Rect painted = c.dst;
     switch (c.flip) {
     case Flip::None:
         b.display.copyRect(c.dst, b.newBitmap, c.src);
         break;
     case Flip::Horizontal:
         MirrorCopy(b.display, c.dst, b.newBitmap, c.src, true, false);
+        painted.right += 2;
         break;
     case Flip::Vertical:
         MirrorCopy(b.display, c.dst, b.newBitmap, c.src, false, true);
+        painted.bottom += 2;
         break;
     }
-    host.invalidateArea(c.dst);
+    host.invalidateArea(painted);
 }
 
 } // namespace
