@@ -1,4 +1,5 @@
 // The program entry: the application object and the settings window, nothing else.
+#include "forms/ErrorReporter.h"
 #include "forms/SingleInstance.h"
 #include "forms/Ulmvo.h"
 #include "forms/uSlide.h"
@@ -10,6 +11,24 @@
 #include <memory>
 
 namespace {
+
+// Every handler reports its own failures; this only catches what would otherwise unwind
+// through Qt's event loop.
+class LumivoApplication final : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            lmvo::reportError(QString::fromUtf8(e.what()));
+        } catch (...) {
+            lmvo::reportError(QStringLiteral("Unknown error"));
+        }
+        return false;
+    }
+};
 
 // The play handler's show in the real slideshow window.
 class SlideWindowShow final : public lmvo::SlideShow {
@@ -26,7 +45,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    LumivoApplication app(argc, argv);
     // QApplication took the numeric format from the environment; libmpv refuses any but "C".
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setWindowIcon(lmvo::programIcon());
