@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -100,6 +101,51 @@ void forEachClipped(const std::optional<Region>& clip, const Rect& area, F&& fn)
         const Rect part = Rect{boxes[i].x1, boxes[i].y1, boxes[i].x2, boxes[i].y2}.intersected(area);
         if (!part.isEmpty())
             fn(part);
+    }
+}
+
+// A run of columns [left, right) on every row of a band.
+struct ColumnRun {
+    std::int32_t left, right;
+};
+
+// Calls fn(top, bottom, runs) for every band of the clip that meets `area` (already inside the
+// bitmap), with the band's rectangles cut to `area` as column runs from left to right. A
+// region's rectangles come in bands sharing top and bottom, so a caller can walk every row
+// once and fill all its runs before the next: tall thin rectangles taken one by one would walk
+// the whole height per rectangle at a full-row stride, which thrashes cache and TLB.
+template <typename F>
+void forEachClippedBand(const std::optional<Region>& clip, const Rect& area, F&& fn)
+{
+    if (area.isEmpty())
+        return;
+    if (!clip) {
+        const ColumnRun whole{area.left, area.right};
+        fn(area.top, area.bottom, std::span<const ColumnRun>(&whole, 1));
+        return;
+    }
+    int n = 0;
+    const pixman_box32_t* boxes = pixman_region32_rectangles(clip->native(), &n);
+    std::vector<ColumnRun> runs;
+    for (int i = 0; i < n;) {
+        int end = i + 1;
+        while (end < n && boxes[end].y1 == boxes[i].y1 && boxes[end].y2 == boxes[i].y2)
+            ++end;
+        const std::int32_t top = std::max(boxes[i].y1, area.top);
+        const std::int32_t bottom = std::min(boxes[i].y2, area.bottom);
+        if (boxes[i].y1 >= area.bottom)
+            break; // bands come sorted from top to bottom
+        if (top < bottom) {
+            runs.clear();
+            for (int k = i; k < end; ++k) {
+                const std::int32_t l = std::max(boxes[k].x1, area.left), r = std::min(boxes[k].x2, area.right);
+                if (l < r)
+                    runs.push_back(ColumnRun{l, r});
+            }
+            if (!runs.empty())
+                fn(top, bottom, std::span<const ColumnRun>(runs));
+        }
+        i = end;
     }
 }
 
@@ -207,10 +253,13 @@ void Bitmap::draw(std::int32_t x, std::int32_t y, const Bitmap& src)
         return;
     }
     const Rect area = visiblePart(x, y, i64(x) + src.width_, i64(y) + src.height_, bounds());
-    forEachClipped(clip_, area, [&](const Rect& part) {
-        const std::size_t bytes = std::size_t(part.width()) * 4;
-        for (std::int32_t row = part.top; row < part.bottom; ++row)
-            std::memcpy(scanLine(row) + part.left, src.scanLine(row - y) + (part.left - x), bytes);
+    forEachClippedBand(clip_, area, [&](std::int32_t top, std::int32_t bottom, std::span<const ColumnRun> runs) {
+        for (std::int32_t row = top; row < bottom; ++row) {
+            std::uint32_t* out = scanLine(row);
+            const std::uint32_t* in = src.scanLine(row - y);
+            for (const ColumnRun& run : runs)
+                std::memcpy(out + run.left, in + (run.left - x), std::size_t(run.right - run.left) * 4);
+        }
     });
 }
 

@@ -196,6 +196,31 @@ TEST(Bitmap, DrawOntoItselfReadsTheOriginal)
             ASSERT_EQ(b.pixel(x, y), original.pixel(x - 2, y - 3));
 }
 
+// Clips of many narrow strips, cut by a few crossing bars, give bands of several rectangles:
+// every rectangle of a band must be drawn on every row of it, and nothing between them.
+TEST(Bitmap, RandomDrawsThroughBandedClips)
+{
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> pos(-12, 40), width(1, 4), gap(0, 3);
+    for (int round = 0; round < 200; ++round) {
+        const Bitmap src = codedPicture(1 + round % 29, 1 + round % 23);
+        Bitmap dst = backdrop(37, 29);
+        std::vector<Rect> strips;
+        for (int x = pos(rng) / 4; x < 37; x += width(rng) + gap(rng) + 1)
+            strips.push_back(Rect{x, pos(rng) / 2, x + width(rng), 29 - pos(rng) / 3});
+        Region clip = Region::fromRects(strips);
+        if (round % 3 != 0) {
+            const int top = pos(rng) / 2;
+            clip.combine(Region::CreateRectRgn(-5, top, 50, top + 1 + round % 9), CombineMode::Xor);
+        }
+        dst.intersectClip(clip);
+        const Bitmap before = dst.clone();
+        const Blt b{pos(rng) / 2, pos(rng) / 2, src.width(), src.height(), 0, 0, src.width(), src.height()};
+        dst.draw(b.dx, b.dy, src);
+        ASSERT_EQ(stretchMismatches(before, dst, src, b, clip), "") << "round " << round << ": " << describe(b);
+    }
+}
+
 // --- stretch copies ---
 
 class StretchCopy : public testing::TestWithParam<Blt> {};
