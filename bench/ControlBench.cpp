@@ -1,15 +1,22 @@
 // The picture view's costs, each as a ratio to a memcpy of the picture's bytes measured in the
 // same run: one frame of style 0, and one Paint of a large picture stretched into a screen-
-// sized control; and the processor time an in-line transition uses against its wall time.
+// sized control; the processor time an in-line transition uses against its wall time; and a
+// slideshow tick: loading a large JPEG and composing the first frame of its transition.
 #include "bench/Baseline.h"
 #include "transition/TransitionView.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -114,6 +121,59 @@ void BM_InlineTransitionCpu(benchmark::State& state)
     state.counters["cpu_fraction"] = cpu / wall;
 }
 BENCHMARK(BM_InlineTransitionCpu)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// A smooth gradient with noise, stored at quality 90 once per run: close to a photograph for
+// the decoder, unlike a flat picture. The directory lives until the process ends.
+const std::string& photoPath()
+{
+    static const QTemporaryDir dir;
+    static const std::string path = [] {
+        const Size s = pictureSize();
+        QImage img(s.w, s.h, QImage::Format_RGB32);
+        QRandomGenerator rng(11);
+        for (int y = 0; y < s.h; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+            for (int x = 0; x < s.w; ++x) {
+                const int noise = int(rng.bounded(24u)) - 12;
+                row[x] = qRgb(std::clamp(x * 255 / s.w + noise, 0, 255), std::clamp(y * 255 / s.h + noise, 0, 255),
+                              std::clamp(128 + noise, 0, 255));
+            }
+        }
+        const QString file = dir.filePath(QStringLiteral("photo.jpg"));
+        if (!dir.isValid() || !img.save(file, "JPEG", 90))
+            throw std::runtime_error("cannot write the benchmark's JPEG");
+        return file.toStdString();
+    }();
+    return path;
+}
+
+// A slideshow tick: load the next picture into a screen-sized view, prepare its transition
+// and compose the first step of the given style. Painting is not included.
+void BM_LoadAndFirstFrame(benchmark::State& state)
+{
+    const std::string& path = photoPath();
+    TTransitionView view;
+    view.resize(screenSize().w, screenSize().h);
+    view.SetAutoSize(false);
+    view.SetStretch(true);
+    view.SetCenter(true);
+    view.SetThreaded(false);
+    view.SetManual(true);
+    view.SetStyle(int(state.range(0)));
+    double total = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        view.Picture().LoadFromFile(path);
+        view.Execute();
+        view.SetProgress(view.Step());
+        view.Stop();
+        total += seconds(std::chrono::steady_clock::now() - t0);
+    }
+    state.counters["ms"] = total * 1e3 / double(state.iterations());
+    reportRatio(state, total);
+}
+// 51 composes through rectangles, 90 through a region.
+BENCHMARK(BM_LoadAndFirstFrame)->Arg(51)->Arg(90)->MinTime(2.0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
