@@ -32,7 +32,7 @@ test)
   (cd build/test && ctest --output-on-failure -j "$jobs" --timeout 600)
   release
   for b in build/release/bench/bench_*; do
-    [[ -x $b ]] || continue
+    [[ -f $b && -x $b ]] || continue
     echo "== $(basename "$b") (short pass)"
     LMVO_BENCH_SHORT=1 QT_QPA_PLATFORM=offscreen "$b" --benchmark_min_time=0.01 >/dev/null
   done
@@ -40,7 +40,7 @@ test)
 bench)
   release
   for b in build/release/bench/bench_*; do
-    [[ -x $b ]] || continue
+    [[ -f $b && -x $b ]] || continue
     QT_QPA_PLATFORM=offscreen "$b"
   done
   ;;
