@@ -38,7 +38,7 @@ public:
 };
 
 // One frame to render: the transition from `oldPicture` to `newPicture` at `progress`.
-struct FrameSpec {
+struct FrameRequest {
     int style = 0;
     int progress = 0;
     int step = 4;
@@ -50,7 +50,7 @@ struct Options {
     std::string newPath;
     std::string outPath;
     std::string sheetPath;
-    FrameSpec frame;
+    FrameRequest frame;
 };
 
 // Shows the view and paints it once its window can be painted.
@@ -69,9 +69,9 @@ void showAndPaint(TTransitionView& view)
 // Renders the frame exactly as a running transition composes it: the view first really shows
 // the old picture (unscaled, top left, painted into its paint buffer), so that the transition
 // snapshots it; then it prepares the transition to the new picture and composes the frame at
-// `spec.progress`, also when that is the progress the transition starts from. The random
+// `request.progress`, also when that is the progress the transition starts from. The random
 // generator is seeded right before the frame.
-Bitmap renderFrame(const TPicture& oldPicture, const TPicture& newPicture, const FrameSpec& spec)
+Bitmap renderFrame(const TPicture& oldPicture, const TPicture& newPicture, const FrameRequest& request)
 {
     if (oldPicture.width() != newPicture.width() || oldPicture.height() != newPicture.height())
         throw std::runtime_error("the old and the new picture differ in size");
@@ -86,13 +86,13 @@ Bitmap renderFrame(const TPicture& oldPicture, const TPicture& newPicture, const
     if (view.PaintBuffer().width() != oldPicture.width() || view.PaintBuffer().height() != oldPicture.height())
         throw std::runtime_error("the old picture could not be painted");
 
-    view.SetStyle(spec.style);
-    view.SetStep(spec.step);
+    view.SetStyle(request.style);
+    view.SetStep(request.step);
     view.SetManual(true);
     view.SetPicture(&newPicture);
     view.Execute();
-    processRandom().seed(spec.seed);
-    view.ComposeFrameAt(spec.progress);
+    processRandom().seed(request.seed);
+    view.ComposeFrameAt(request.progress);
     Bitmap frame = view.DisplayBitmap().clone();
     view.Stop();
     return frame;
@@ -255,9 +255,9 @@ int run(int argc, char** argv)
         return 0;
     }
     const QImage sheet = contactSheet(LastRegionStyle, [&](int style) {
-        FrameSpec spec = o.frame;
-        spec.style = style;
-        return renderFrame(oldPicture, newPicture, spec);
+        FrameRequest request = o.frame;
+        request.style = style;
+        return renderFrame(oldPicture, newPicture, request);
     });
     if (!sheet.save(QString::fromLocal8Bit(o.sheetPath.c_str()), "PNG"))
         throw std::runtime_error("cannot write " + o.sheetPath);
