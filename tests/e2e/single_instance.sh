@@ -6,33 +6,10 @@
 # Exit code 77 (skipped) where Xvfb or xdotool is missing.
 set -uo pipefail
 lmvo=${1:?usage: single_instance.sh path/to/lmvo}
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-done
-
-fail() { echo "FAILED: $*"; exit 1; }
-
-# Polls `$@` every 0.2 s for at most $1 seconds.
-within() {
-  local seconds=$1; shift
-  for ((i = 0; i < seconds * 5; i++)); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
-
-display=":$((100 + $$ % 400))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-runtime=$(mktemp -d)
 first=
-trap '[[ -n $first ]] && kill $first 2>/dev/null; kill $xvfb 2>/dev/null; rm -rf "$runtime"' EXIT
-
-export DISPLAY=$display XDG_RUNTIME_DIR=$runtime LMVO_AUDIO_OUTPUT=null
-export ASAN_OPTIONS=detect_leaks=0
-unset QT_QPA_PLATFORM
-within 10 xdotool getmouselocation >/dev/null 2>&1 || fail "Xvfb did not start"
+cleanup() { [[ -n $first ]] && kill $first 2>/dev/null; }
+source "$(dirname "$0")/xvfb.sh"
+export LMVO_AUDIO_OUTPUT=null
 
 settingsWindow() { xdotool search --onlyvisible --name '^Lumivo$' 2>/dev/null | head -1; }
 hasSettingsWindow() { [[ -n $(settingsWindow) ]]; }
