@@ -1,10 +1,11 @@
 #include "forms/MediaPlayer.h"
 
+#include "base/Clock.h"
+
 #include <mpv/client.h>
 
 #include <QString>
 
-#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -14,12 +15,6 @@
 namespace lmvo {
 
 namespace {
-
-std::int64_t nowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // libmpv refuses to start unless numbers are formatted the C way; say so instead of a bare
 // failure, since a desktop locale is the usual cause.

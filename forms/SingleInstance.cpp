@@ -55,27 +55,22 @@ SingleInstance::SingleInstance(const std::string& name)
         problem_ = e.what();
         return;
     }
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd_ < 0) {
+    fd_.reset(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd_) {
         problem_ = systemError(path_);
         return;
     }
-    if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+    if (flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
         state_ = State::Acquired;
         return;
     }
     state_ = errno == EWOULDBLOCK ? State::AlreadyRunning : State::Unavailable;
     if (state_ == State::Unavailable)
         problem_ = systemError(path_);
-    ::close(fd_);
-    fd_ = -1;
+    fd_.reset();
 }
 
-SingleInstance::~SingleInstance()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+SingleInstance::~SingleInstance() = default;
 
 bool announceIfRunning(const SingleInstance& guard)
 {

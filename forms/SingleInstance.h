@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/UniqueFd.h"
+
 #include <string>
 
 namespace lmvo {
@@ -29,7 +31,7 @@ public:
     [[nodiscard]] const std::string& problem() const { return problem_; }
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
     State state_ = State::Unavailable;
     std::string path_;
     std::string problem_;

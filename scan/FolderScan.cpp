@@ -1,5 +1,8 @@
 #include "scan/FolderScan.h"
 
+#include "base/Ascii.h"
+#include "base/UniqueFd.h"
+
 #include <cerrno>
 #include <memory>
 #include <utility>
@@ -50,38 +53,12 @@ bool isExhaustion(int err)
     return err == EMFILE || err == ENFILE || err == ENOMEM;
 }
 
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
 bool extensionListed(std::string_view extension, std::string_view extensions)
 {
     if (extension.empty() || extension.size() > extensions.size())
         return false;
-    std::string lower(extension);
-    for (char& c : lower)
-        c = lowerAscii(c);
-    return extensions.find(lower) != std::string_view::npos;
+    return extensions.find(asciiLower(extension)) != std::string_view::npos;
 }
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    [[nodiscard]] int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-    explicit operator bool() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
 
 struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
@@ -151,7 +128,7 @@ OpenedFolder openFolder(int at, const char* name)
     f.listing.reset(::fdopendir(fd.get()));
     if (!f.listing)
         return failed(errno);
-    fd.release();
+    static_cast<void>(fd.release()); // the listing owns it now
     return f;
 }
 

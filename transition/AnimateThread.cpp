@@ -1,5 +1,7 @@
 #include "transition/AnimateThread.h"
 
+#include "base/Clock.h"
+
 #include <QCoreApplication>
 
 #include <atomic>
@@ -10,12 +12,6 @@ namespace lmvo {
 namespace {
 
 std::atomic<int> liveWorkers{0};
-
-std::int64_t nowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 } // namespace
 

@@ -2,6 +2,9 @@
 
 #include "transition/JpegDecoder.h"
 
+#include "base/Ascii.h"
+#include "base/UniqueFd.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
@@ -35,15 +38,6 @@ constexpr std::array<FormatEntry, 6> kFormats{{
     {"jpeg", Format::Jpeg},
     {"jpg", Format::Jpeg},
 }};
-
-// Locale-free on purpose: file names are bytes, and only A-Z have a lower case here.
-std::string asciiLower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
 
 Format formatOf(const std::string& extension)
 {
@@ -106,22 +100,6 @@ std::uint64_t availableMemory()
     return 0;
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    [[nodiscard]] int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 void refuseUnlessRegular(const struct stat& st)
 {
     if (S_ISREG(st.st_mode))
@@ -135,7 +113,7 @@ std::string readRegularFile(const std::string& path)
 {
     if (path.find('\0') != std::string::npos)
         throw PictureError("the file name contains a NUL byte");
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         throw PictureError(systemMessage(errno));
     struct stat st {};

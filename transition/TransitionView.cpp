@@ -1,5 +1,6 @@
 #include "transition/TransitionView.h"
 
+#include "base/Clock.h"
 #include "raster/Draw.h"
 #include "raster/MulDiv.h"
 #include "transition/engine/FrameRenderer.h"
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <exception>
 #include <stdexcept>
@@ -23,13 +23,6 @@
 namespace lmvo {
 
 namespace {
-
-// The tick count of the timing rules: monotonic milliseconds.
-std::int64_t tickMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 QThread::Priority qtPriority(TTransitionView::TThreadPriority p)
 {
@@ -380,7 +373,7 @@ void TTransitionView::runInline()
     QPointer<TTransitionView> self(this);
     const std::uint64_t drive = drive_;
     for (;;) {
-        const std::int64_t stepStart = tickMs();
+        const std::int64_t stepStart = nowMs();
         SetProgress(nextProgress());
         if (!self || !drives(drive))
             return;
@@ -404,7 +397,7 @@ bool TTransitionView::waitForNextStep(std::int64_t stepStart, std::uint64_t driv
     deadline.setTimerType(Qt::PreciseTimer);
     bool pumped = false;
     for (;;) {
-        const std::int64_t remaining = std::int64_t(delay_) + 1 - (tickMs() - stepStart);
+        const std::int64_t remaining = std::int64_t(delay_) + 1 - (nowMs() - stepStart);
         if (remaining <= 0 && pumped)
             return true;
         if (remaining <= 0) {
