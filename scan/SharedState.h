@@ -23,5 +23,7 @@ extern StringList MusicFiles;   // every music file of the show, in scan order
 extern std::int32_t PictureIndex; // position of the next picture to load
 extern std::int32_t MusicIndex;   // position of the music file playing
 extern std::int32_t LoopPlay;     // 1 loops the pictures; any other value ends after the last
+extern bool KeepProportions;      // pictures fitted inside the screen on black, not stretched over it
+extern bool ShufflePlay;          // a fresh random order of the pictures for every pass
 
 } // namespace lmvo
