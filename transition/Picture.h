@@ -1,21 +1,14 @@
 #pragma once
 
+#include "picture/PictureError.h"
 #include "raster/Bitmap.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <stdexcept>
 #include <string>
 
 namespace lmvo {
-
-// A picture that could not be loaded: the text says why, in words a user can act on.
-class PictureError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // The picture container: holds at most one graphic, chosen when a file is loaded by the
 // file's extension, and notifies its owner after every change. The graphic is immutable
@@ -49,16 +42,5 @@ private:
     std::shared_ptr<const Bitmap> graphic_;
     std::function<void()> onChange_;
 };
-
-// Refuses, before any pixel is decoded, a picture whose transition buffers could not be had:
-// more than 2^28 pixels, or four buffers of 4 bytes a pixel taking more than half of the
-// memory the system reports available. Throws PictureError.
-void checkPictureSize(std::int64_t width, std::int64_t height);
-// The same against a given amount of available memory in bytes (none: not checked).
-void checkPictureSize(std::int64_t width, std::int64_t height, std::optional<std::uint64_t> availableMemory);
-
-// Decodes an image file held in memory by its extension (lower-cased, without the dot).
-// Throws PictureError. `name` is used in messages only.
-[[nodiscard]] Bitmap decodePicture(const std::string& extension, const std::string& data, const std::string& name);
 
 } // namespace lmvo

@@ -1,4 +1,6 @@
 // Picture loading. Every JPEG here is written by the test itself with libjpeg's compressor.
+#include "picture/PictureLoad.h"
+#include "picture/PictureSize.h"
 #include "transition/Picture.h"
 
 #include <QBuffer>

@@ -1,6 +1,7 @@
-#include "transition/JpegDecoder.h"
+#include "picture/JpegDecoder.h"
 
-#include "transition/Picture.h"
+#include "picture/PictureError.h"
+#include "picture/PictureSize.h"
 
 #include <algorithm>
 #include <array>

@@ -1,0 +1,73 @@
+#include "picture/PictureFile.h"
+
+#include "base/UniqueFd.h"
+#include "picture/PictureError.h"
+#include "picture/PictureSize.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lmvo {
+namespace {
+
+std::string systemMessage(int error)
+{
+    return std::error_code(error, std::generic_category()).message();
+}
+
+void refuseUnlessRegular(const struct stat& st)
+{
+    if (S_ISREG(st.st_mode))
+        return;
+    throw PictureError(S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a regular file");
+}
+
+} // namespace
+
+std::string readPictureFile(const std::string& path)
+{
+    if (path.find('\0') != std::string::npos)
+        throw PictureError("the file name contains a NUL byte");
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd)
+        throw PictureError(systemMessage(errno));
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        throw PictureError(systemMessage(errno));
+    refuseUnlessRegular(st);
+    const std::uint64_t memory = availableMemory();
+    if (memory != 0 && std::uint64_t(st.st_size) > memory / 2)
+        throw PictureError("the file is too large for the memory available");
+
+    std::string data(std::size_t(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < data.size()) {
+        const ssize_t n = ::read(fd.get(), data.data() + got, data.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw PictureError(systemMessage(errno));
+        if (n == 0)
+            break; // the file shrank meanwhile: decode what is there
+        got += std::size_t(n);
+    }
+    data.resize(got);
+    return data;
+}
+
+std::string extensionOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    const auto nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const auto dot = path.rfind('.');
+    if (dot == std::string::npos || dot < nameStart)
+        return {};
+    return path.substr(dot + 1);
+}
+
+} // namespace lmvo

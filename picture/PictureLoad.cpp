@@ -1,0 +1,164 @@
+#include "picture/PictureLoad.h"
+
+#include "base/Ascii.h"
+#include "picture/JpegDecoder.h"
+#include "picture/PictureFile.h"
+#include "picture/PictureSize.h"
+#include "picture/QtDecoder.h"
+#include "raster/Draw.h"
+
+#include <array>
+#include <new>
+#include <string_view>
+
+namespace lmvo {
+namespace {
+
+enum class Format { Jpeg, Bmp, Ico, Emf, Wmf, Unknown };
+
+struct FormatEntry {
+    std::string_view extension; // lower case, without the dot
+    Format format;
+};
+constexpr std::array<FormatEntry, 6> kFormats{{
+    {"bmp", Format::Bmp},
+    {"ico", Format::Ico},
+    {"emf", Format::Emf},
+    {"wmf", Format::Wmf},
+    {"jpeg", Format::Jpeg},
+    {"jpg", Format::Jpeg},
+}};
+
+Format formatOf(const std::string& extension)
+{
+    const std::string lower = asciiLower(extension);
+    for (const FormatEntry& e : kFormats)
+        if (e.extension == lower)
+            return e.format;
+    return Format::Unknown;
+}
+
+[[noreturn]] void failUnknownExtension(const std::string& extension)
+{
+    throw PictureError("Unknown picture file extension (." + extension + ")");
+}
+
+// Runs one stage of a load and names the file in whatever goes wrong. A failed allocation is
+// a reason like any other, never a crash.
+template <typename Stage>
+auto namingFailures(const std::string& name, Stage&& stage)
+{
+    const auto fail = [&name](const std::string& reason) {
+        return PictureError("Cannot load the picture \"" + name + "\": " + reason);
+    };
+    try {
+        return stage();
+    } catch (const PictureError& e) {
+        throw fail(e.what());
+    } catch (const std::bad_alloc&) {
+        throw fail("not enough memory");
+    }
+}
+
+[[noreturn]] void failMetafile(const char* kind)
+{
+    throw PictureError(std::string(kind) + " metafiles cannot be shown: there is no metafile renderer on this platform");
+}
+
+void refuseMetafile(Format format)
+{
+    if (format == Format::Emf)
+        failMetafile("EMF");
+    if (format == Format::Wmf)
+        failMetafile("WMF");
+}
+
+Bitmap decodeAs(Format format, const std::string& data)
+{
+    switch (format) {
+    case Format::Jpeg: return decodeJpeg(data);
+    case Format::Bmp: return decodeWithQt(data, "bmp");
+    case Format::Ico: return decodeWithQt(data, "ico");
+    case Format::Emf: failMetafile("EMF");
+    case Format::Wmf: failMetafile("WMF");
+    case Format::Unknown: break;
+    }
+    throw PictureError("unknown picture format");
+}
+
+Format knownFormat(const std::string& extension)
+{
+    const Format format = formatOf(extension);
+    if (format == Format::Unknown)
+        failUnknownExtension(extension);
+    return format;
+}
+
+void checkTarget(const DisplaySize& size)
+{
+    if (size.width <= 0 || size.height <= 0)
+        throw PictureError("there is no room to show the picture in (" + std::to_string(size.width) + " x " +
+                           std::to_string(size.height) + " pixels)");
+}
+
+// Provisional: a full-size decode fitted into the target.
+Bitmap fitted(const Bitmap& full, const DisplaySize& size)
+{
+    checkPictureSize(size.width, size.height);
+    Bitmap out(size.width, size.height);
+    Rect where = out.bounds();
+    if (size.fit == FitMode::FitInside)
+        where = FitRect(full.bounds(), out.bounds());
+    out.stretchDraw(where, full);
+    return out;
+}
+
+Bitmap decodeAtAs(Format format, const std::string& data, const DisplaySize& size, std::stop_token stop)
+{
+    checkTarget(size);
+    const Bitmap full = decodeAs(format, data);
+    if (stop.stop_requested())
+        throw PictureCancelled();
+    return fitted(full, size);
+}
+
+} // namespace
+
+bool isPictureExtension(const std::string& extension)
+{
+    return formatOf(extension) != Format::Unknown;
+}
+
+Bitmap decodePicture(const std::string& extension, const std::string& data, const std::string& name)
+{
+    const Format format = knownFormat(extension);
+    return namingFailures(name, [&] { return decodeAs(format, data); });
+}
+
+Bitmap decodePictureAt(const std::string& extension, const std::string& data, const std::string& name,
+                       const DisplaySize& size, std::stop_token stop)
+{
+    const Format format = knownFormat(extension);
+    return namingFailures(name, [&] { return decodeAtAs(format, data, size, stop); });
+}
+
+Bitmap loadPicture(const std::string& path)
+{
+    const Format format = knownFormat(extensionOf(path));
+    return namingFailures(path, [&] {
+        refuseMetafile(format);
+        return decodeAs(format, readPictureFile(path));
+    });
+}
+
+Bitmap loadPictureAt(const std::string& path, const DisplaySize& size, std::stop_token stop)
+{
+    const Format format = knownFormat(extensionOf(path));
+    return namingFailures(path, [&] {
+        refuseMetafile(format);
+        checkTarget(size);
+        return decodeAtAs(format, readPictureFile(path), size, stop);
+    });
+}
+
+} // namespace lmvo

@@ -1,0 +1,47 @@
+#include "picture/PictureSize.h"
+
+#include "picture/PictureError.h"
+
+#include <fstream>
+#include <string>
+
+namespace lmvo {
+
+std::uint64_t availableMemory()
+{
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key, unit;
+    std::uint64_t kib = 0;
+    while (meminfo >> key >> kib) {
+        if (key == "MemAvailable:")
+            return kib * 1024;
+        std::getline(meminfo, unit);
+    }
+    return 0;
+}
+
+void checkPictureSize(std::int64_t width, std::int64_t height, std::optional<std::uint64_t> available)
+{
+    constexpr std::int64_t kMaxPixels = std::int64_t(1) << 28;
+    const std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    if (width <= 0 || height <= 0)
+        throw PictureError("the picture has no pixels (" + size + ")");
+    if (width > kMaxPixels || height > kMaxPixels || width * height > kMaxPixels)
+        throw PictureError("the picture is too large (" + size + "; at most " + std::to_string(kMaxPixels) +
+                           " pixels can be shown)");
+    // A transition holds four picture-sized buffers of 4 bytes a pixel. Linux overcommits, so
+    // asking for them and failing late would end the process instead of reporting an error.
+    const std::uint64_t needed = std::uint64_t(width * height) * 4 * 4;
+    if (available && needed > *available / 2)
+        throw PictureError("not enough memory to show a picture of " + size + " (" +
+                           std::to_string(needed >> 20) + " MB needed, " + std::to_string(*available >> 20) +
+                           " MB available)");
+}
+
+void checkPictureSize(std::int64_t width, std::int64_t height)
+{
+    const std::uint64_t memory = availableMemory();
+    checkPictureSize(width, height, memory ? std::optional(memory) : std::nullopt);
+}
+
+} // namespace lmvo
