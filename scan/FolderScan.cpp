@@ -3,6 +3,7 @@
 #include "base/Ascii.h"
 #include "base/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <utility>
@@ -51,6 +52,15 @@ constexpr NamedErrno namedErrnos[] = {
 bool isExhaustion(int err)
 {
     return err == EMFILE || err == ENFILE || err == ENOMEM;
+}
+
+// The extension of a file name with its dot, as FileExtension gives it; "" without one.
+std::string extensionOfName(std::string_view name)
+{
+    if (name.find('/') != std::string_view::npos)
+        return FileExtension(std::string(name));
+    const auto dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
 }
 
 bool extensionListed(std::string_view extension, std::string_view extensions)
@@ -160,7 +170,7 @@ bool isDotOrDotDot(const char* n)
 // listed; a link back to any folder on it is recognised by the folder's identity.
 class FolderWalk {
 public:
-    FolderWalk(std::string_view extensions, StringList& list) : extensions_(extensions), list_(list) {}
+    FolderWalk(const ExtensionRule& rule, StringList& list) : rule_(rule), list_(list) {}
 
     void run(const std::string& folder)
     {
@@ -214,7 +224,7 @@ private:
         const int fd = ::dirfd(listing);
         if (isFolderEntry(fd, *e))
             enter(fd, e->d_name);
-        else if (acceptsExtension(e->d_name, extensions_))
+        else if (rule_.accepts(e->d_name))
             list_.push_back(path_);
     }
 
@@ -230,7 +240,7 @@ private:
             push(std::move(f));
     }
 
-    std::string_view extensions_;
+    ExtensionRule rule_;
     StringList& list_;
     std::string path_; // path of the entry at hand
     std::vector<Level> stack_;
@@ -280,25 +290,31 @@ std::string FileExtension(const std::string& Name)
 
 bool acceptsExtension(std::string_view name, std::string_view extensions)
 {
-    if (name.find('/') != std::string_view::npos)
-        return extensionListed(FileExtension(std::string(name)), extensions);
-    const auto dot = name.rfind('.');
-    return dot != std::string_view::npos && extensionListed(name.substr(dot), extensions);
+    return extensionListed(extensionOfName(name), extensions);
 }
 
-void scanFiles(const std::string& folder, std::string_view extensions, StringList& list)
+bool ExtensionRule::accepts(std::string_view name) const
 {
-    FolderWalk(extensions, list).run(folder);
+    const std::string extension = extensionOfName(name);
+    if (extensionListed(extension, listed))
+        return true;
+    const std::string lower = asciiLower(extension);
+    return std::find(whole.begin(), whole.end(), lower) != whole.end();
+}
+
+void scanFiles(const std::string& folder, const ExtensionRule& rule, StringList& list)
+{
+    FolderWalk(rule, list).run(folder);
 }
 
 void ScanPictureFiles(const std::string& Folder, StringList& List)
 {
-    scanFiles(Folder, PictureExtensions, List);
+    scanFiles(Folder, PictureRule, List);
 }
 
 void ScanMusicFiles(const std::string& Folder, StringList& List)
 {
-    scanFiles(Folder, MusicExtensions, List);
+    scanFiles(Folder, ExtensionRule{MusicExtensions}, List);
 }
 
 } // namespace lmvo

@@ -7,6 +7,8 @@
 
 #include "scan/SharedState.h"
 
+#include <array>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -17,6 +19,12 @@ namespace lmvo {
 // lower-cased extension occurs anywhere in the text, so leading fragments such as ".jp" or ".m"
 // are taken as well: the list text is the rule, not its entries.
 inline constexpr std::string_view PictureExtensions = ".jpg;.jpeg;";
+// The picture formats the show takes besides those of `PictureExtensions`, each matched as a
+// whole extension with its dot, ASCII case ignored: ".png" takes "a.PNG" but neither "a.pn"
+// nor "a.pngx".
+inline constexpr std::array<std::string_view, 10> PictureWholeExtensions{
+    ".png", ".gif", ".tif", ".tiff", ".webp", ".heic", ".heif", ".avif", ".bmp", ".ico",
+};
 inline constexpr std::string_view MusicExtensions =
     ".mp3;.wma;.dat;.wmv;.mpg;.mpeg;.asf;.asx;.avi;.mid;.wav;";
 
@@ -56,8 +64,18 @@ private:
 // for A-Z only, is not empty and occurs in `extensions` as a plain substring.
 [[nodiscard]] bool acceptsExtension(std::string_view name, std::string_view extensions);
 
+// The test a scan puts each file name to: the substring rule of `listed`, or equality with one
+// of the `whole` extensions.
+struct ExtensionRule {
+    std::string_view listed;
+    std::span<const std::string_view> whole{};
+
+    [[nodiscard]] bool accepts(std::string_view name) const;
+};
+inline constexpr ExtensionRule PictureRule{PictureExtensions, PictureWholeExtensions};
+
 // Appends to `List` the full path of every file below `Folder` (with all its subfolders, links
-// to folders included) whose name passes the extension test. The order is depth-first in the
+// to folders included) whose name passes the extension test (`PictureRule` for pictures). The order is depth-first in the
 // order the file system lists each folder: a subfolder's files appear where the subfolder was
 // met. Hidden files count, duplicates are kept, and `List` is only appended to.
 //
@@ -69,7 +87,7 @@ private:
 // paths appended until then stay in `List`).
 void ScanPictureFiles(const std::string& Folder, StringList& List);
 void ScanMusicFiles(const std::string& Folder, StringList& List);
-// The same walk with any extension text.
-void scanFiles(const std::string& folder, std::string_view extensions, StringList& list);
+// The same walk with any extension rule.
+void scanFiles(const std::string& folder, const ExtensionRule& rule, StringList& list);
 
 } // namespace lmvo
