@@ -7,19 +7,6 @@
 
 namespace lmvo {
 
-std::uint64_t availableMemory()
-{
-    std::ifstream meminfo("/proc/meminfo");
-    std::string key, unit;
-    std::uint64_t kib = 0;
-    while (meminfo >> key >> kib) {
-        if (key == "MemAvailable:")
-            return kib * 1024;
-        std::getline(meminfo, unit);
-    }
-    return 0;
-}
-
 void checkPictureSize(std::int64_t width, std::int64_t height, std::optional<std::uint64_t> available)
 {
     constexpr std::int64_t kMaxPixels = std::int64_t(1) << 28;

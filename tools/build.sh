@@ -2,7 +2,8 @@
 # One entry for developers and CI:
 #   tools/build.sh run    install what is missing, build optimised, start Lumivo
 #   tools/build.sh test   install what is missing, build with sanitizers, run every test,
-#                         then a short pass of the benchmarks in the optimised build
+#                         then a short pass of the benchmarks in the optimised build and
+#                         20 s of every fuzz target (tools/fuzz.sh)
 #   tools/build.sh bench  optimised build, full benchmark runs
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,6 +37,7 @@ test)
     echo "== $(basename "$b") (short pass)"
     LMVO_BENCH_SHORT=1 QT_QPA_PLATFORM=offscreen "$b" --benchmark_min_time=0.01 >/dev/null
   done
+  tools/fuzz.sh 20
   ;;
 bench)
   release

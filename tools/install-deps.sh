@@ -8,6 +8,7 @@ packages=(
   libpixman-1-dev libjpeg62-turbo-dev libexif-dev
   libmpv-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev libvips-dev
   fonts-noto-cjk xvfb xauth xdotool
 )
 
