@@ -117,28 +117,35 @@ private:
     friend class FrameHostOfView;
     friend class TransitionGuard;
 
+    // pictures and geometry (TransitionView.cpp)
     void PictureChanged();
     void BgPictureChanged();
     void AdjustClientSize();
     void CalcPictureRect();
+    void fitToParent();
+    [[nodiscard]] qreal ratio() const;
+
+    // a transition from Execute to its end (TransitionViewExecute.cpp)
     void Prepare();
     void Animate();
     // `sender` is the worker's channel, or none for the in-line loop and Stop.
     void AnimationComplete(const WorkerChannel* sender);
     void UpdateFrame();
-    void runInline();
-    bool waitForNextStep(std::int64_t stepStart, std::uint64_t drive);
-    [[nodiscard]] bool drives(std::uint64_t drive) const;
     [[nodiscard]] int nextProgress() const;
     [[nodiscard]] bool endReached() const;
     void abandonTransition();
     void fire(const NotifyEvent& handler);
     void fireFromQt(const NotifyEvent& handler) noexcept;
-    void invalidateWhole();
-    void fitToParent();
-    [[nodiscard]] qreal ratio() const;
 
-    // worker
+    // the in-line loop (TransitionViewInline.cpp)
+    void runInline();
+    bool waitForNextStep(std::int64_t stepStart, std::uint64_t drive);
+    [[nodiscard]] bool drives(std::uint64_t drive) const;
+
+    // painting (TransitionViewPaint.cpp)
+    void invalidateWhole();
+
+    // the worker (TransitionViewWorker.cpp)
     void startWorker();
     void retireWorker();
     [[nodiscard]] bool isCurrent(const WorkerChannel* channel) const;

@@ -1,0 +1,121 @@
+// Painting: the client area composed into the paint buffer and put on screen, and the
+// invalidation of what a frame changed, mapped from the picture to the client area.
+#include "transition/TransitionView.h"
+
+#include "raster/Draw.h"
+#include "raster/MulDiv.h"
+#include "transition/TransitionViewDetail.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace lmvo {
+
+void TTransitionView::Paint()
+{
+    const Rect r = ClientRect();
+    paintBuffer_.setWidth(r.width());
+    paintBuffer_.setHeight(r.height());
+    paintBuffer_.fillRect(r, color_);
+
+    if (const auto& g = bgPicture_.graphic()) {
+        switch (bgMode_) {
+        case TBackgroundMode::bmTiled:
+            TileDraw(paintBuffer_, r, g.get());
+            break;
+        case TBackgroundMode::bmStretched:
+            paintBuffer_.stretchDraw(r, *g);
+            break;
+        case TBackgroundMode::bmCentered:
+            paintBuffer_.draw(half(r.width() - g->width()), half(r.height() - g->height()), *g);
+            break;
+        case TBackgroundMode::bmNone:
+            break;
+        }
+    }
+
+    const Bitmap& display = *displayBitmap_;
+    if (display.isEmpty())
+        return;
+    if (!stretch_)
+        paintBuffer_.draw(picRect_.left, picRect_.top, display);
+    else if (stretchFine_)
+        paintBuffer_.stretchDraw(FitRect(picRect_, r), display);
+    else
+        paintBuffer_.stretchDraw(r, display);
+}
+
+void TTransitionView::paintEvent(QPaintEvent*)
+{
+    if (drawing_)
+        return;
+    drawing_ = true;
+    try {
+        Paint();
+        if (!paintBuffer_.isEmpty()) {
+            const QImage image(reinterpret_cast<const uchar*>(paintBuffer_.bits()), paintBuffer_.width(),
+                               paintBuffer_.height(), qsizetype(paintBuffer_.width()) * 4, QImage::Format_RGB32);
+            QImage scaled = image; // shares the pixels; only the ratio differs
+            scaled.setDevicePixelRatio(ratio());
+            QPainter painter(this);
+            painter.drawImage(QPointF(0, 0), scaled);
+        }
+    } catch (...) {
+        warnCurrentFailure("Painting the picture view failed");
+    }
+    drawing_ = false;
+}
+
+void TTransitionView::invalidateWhole() { InvalidateArea(displayBitmap_->bounds()); }
+
+Rect TTransitionView::AreaToClient(Rect a) const
+{
+    if (stretch_) {
+        const Rect client = ClientRect();
+        if (picRect_.isEmpty())
+            return client;
+        const Rect t = stretchFine_ ? FitRect(picRect_, client) : client;
+        const std::int32_t pw = picRect_.width();
+        const std::int32_t ph = picRect_.height();
+        return Rect{t.left + MulDiv(a.left, t.width(), pw), t.top + MulDiv(a.top, t.height(), ph),
+                    t.left + MulDiv(a.right, t.width(), pw), t.top + MulDiv(a.bottom, t.height(), ph)};
+    }
+    if (center_)
+        a.offset(picRect_.left, picRect_.top);
+    a.left = std::max(a.left, picRect_.left);
+    a.top = std::max(a.top, picRect_.top);
+    a.right = std::min(a.right, picRect_.right);
+    a.bottom = std::min(a.bottom, picRect_.bottom);
+    return a;
+}
+
+QRect TTransitionView::toLogical(const Rect& d, qreal ratio, bool widen)
+{
+    int left = int(std::floor(d.left / ratio));
+    int top = int(std::floor(d.top / ratio));
+    int right = int(std::ceil(d.right / ratio));
+    int bottom = int(std::ceil(d.bottom / ratio));
+    if (widen) {
+        // Nearest-pixel stretching may touch one pixel beyond the mapped edges.
+        --left;
+        --top;
+        ++right;
+        ++bottom;
+    }
+    return QRect(left, top, right - left, bottom - top);
+}
+
+void TTransitionView::InvalidateArea(const Rect& area)
+{
+    if (destroying_)
+        return;
+    const Rect a = AreaToClient(area);
+    if (a.isEmpty())
+        return;
+    update(toLogical(a, ratio(), stretch_));
+}
+
+} // namespace lmvo

@@ -1,0 +1,132 @@
+// The hand-over to the worker thread: starting a worker, serving the steps it hands to the main
+// thread, and retiring and joining workers that no longer drive the transition.
+#include "transition/TransitionView.h"
+
+#include "transition/TransitionViewDetail.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+namespace lmvo {
+
+namespace {
+
+QThread::Priority qtPriority(TTransitionView::TThreadPriority p)
+{
+    static constexpr std::array<QThread::Priority, 7> table{
+        QThread::IdlePriority,   // tpIdle
+        QThread::LowestPriority, // tpLowest
+        QThread::LowPriority,    // tpLower
+        QThread::NormalPriority, // tpNormal
+        QThread::HighPriority,   // tpHigher
+        QThread::HighestPriority, // tpHighest
+        QThread::TimeCriticalPriority, // tpTimeCritical
+    };
+    return table[std::size_t(p)];
+}
+
+} // namespace
+
+void TTransitionView::startWorker()
+{
+    auto worker = std::make_unique<TAnimateThread>(
+        [view = QPointer<TTransitionView>(this)](WorkerChannel& channel, WorkerRequest request) -> StepReply {
+            if (!view)
+                return {};
+            return view->serveWorker(channel, request);
+        });
+    connect(worker.get(), &QThread::finished, this, &TTransitionView::reapWorkers, Qt::QueuedConnection);
+    worker->start(qtPriority(threadPriority_));
+    if (!worker->isRunning() && !worker->isFinished())
+        throw std::runtime_error("The animation thread could not be started");
+    thread_ = std::move(worker);
+}
+
+void TTransitionView::retireWorker()
+{
+    thread_->channel()->raiseAbort();
+    retired_.push_back(std::move(thread_));
+}
+
+bool TTransitionView::isCurrent(const WorkerChannel* channel) const
+{
+    return thread_ && thread_->channel().get() == channel;
+}
+
+StepReply TTransitionView::serveWorker(WorkerChannel& channel, WorkerRequest request)
+{
+    // A failure must not unwind through the event loop: it goes back to the worker, which
+    // ends as if the transition had reached its end.
+    try {
+        if (request == WorkerRequest::Step)
+            return DoStep(channel);
+        AnimationComplete(&channel);
+    } catch (...) {
+        warnCurrentFailure("A transition step failed");
+        StepReply reply;
+        reply.error = std::current_exception();
+        return reply;
+    }
+    return {};
+}
+
+StepReply TTransitionView::DoStep(const WorkerChannel& channel)
+{
+    if (!isCurrent(&channel) || channel.aborted() || destroying_ || !busy_ || manual_ || stopping_)
+        return {};
+    QPointer<TTransitionView> self(this);
+    SetProgress(nextProgress());
+    if (!self || !isCurrent(&channel) || !busy_ || manual_ || stopping_ || endReached())
+        return {};
+    StepReply reply;
+    reply.goOn = true;
+    reply.delay = delay_;
+    return reply;
+}
+
+void TTransitionView::reapWorkers()
+{
+    for (auto it = retired_.begin(); it != retired_.end();) {
+        if ((*it)->channel()->finished())
+            it = retired_.erase(it); // joins: the body has returned or is returning
+        else
+            ++it;
+    }
+}
+
+void TTransitionView::joinRetired(const WorkerChannel* channel)
+{
+    const auto it = std::find_if(retired_.begin(), retired_.end(),
+                                 [channel](const auto& w) { return w->channel().get() == channel; });
+    if (it != retired_.end())
+        retired_.erase(it);
+}
+
+void TTransitionView::endAllWorkers()
+{
+    if (thread_)
+        retireWorker();
+    for (auto& w : retired_)
+        w->channel()->raiseAbort();
+    while (!retired_.empty()) {
+        std::unique_ptr<TAnimateThread> worker = std::move(retired_.back());
+        retired_.pop_back();
+        const auto channel = worker->channel();
+        if (channel->inService()) {
+            // A handler of this worker's own step destroys the control, and the worker waits
+            // for that step: it cannot be waited for here. It ends by itself once the step
+            // unwinds, and is joined and freed then. Connect before the worker can finish.
+            TAnimateThread* raw = worker.release();
+            connect(raw, &QThread::finished, raw, &QObject::deleteLater);
+            channel->orphan();
+        } else {
+            channel->serveUntilFinished();
+            worker.reset(); // joins
+        }
+    }
+}
+
+} // namespace lmvo
