@@ -24,5 +24,6 @@ namespace lmvo {
 
 // Signed halving truncated toward zero: half(7) = 3, half(-7) = -3.
 [[nodiscard]] constexpr std::int32_t half(std::int32_t x) { return x / 2; }
+[[nodiscard]] constexpr std::int64_t half(std::int64_t x) { return x / 2; }
 
 } // namespace lmvo

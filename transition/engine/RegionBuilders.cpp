@@ -1,19 +1,12 @@
 #include "transition/engine/RegionBuilders.h"
 
-#include <algorithm>
+#include "transition/engine/Coord.h"
+
 #include <vector>
 
 namespace lmvo {
 
 namespace {
-
-// The arithmetic of the builders runs in 64 bits so that no argument, however odd, can
-// overflow; coordinates are then limited to a range far beyond any picture, which keeps
-// them valid for the region code without changing a single pixel of a real frame.
-using Coord = std::int64_t;
-constexpr Coord CoordLimit = Coord{1} << 30;
-
-constexpr std::int32_t limited(Coord v) { return std::int32_t(std::clamp(v, -CoordLimit, CoordLimit)); }
 
 // A strip in the coordinates of its pass: "along" is the axis the strips grow on (x for
 // row strips), "across" the axis they are laid out on. Column passes exchange the two.

@@ -1,5 +1,6 @@
 #include "transition/engine/RegionStyles.h"
 
+#include "transition/engine/Coord.h"
 #include "transition/engine/RegionBuilders.h"
 
 #include <vector>
@@ -9,7 +10,7 @@ namespace lmvo {
 namespace {
 
 struct Pt {
-    std::int32_t x, y;
+    Coord x, y;
 };
 
 // Combines `second` into `first`. A missing operand leaves the other as it is, the way a
@@ -26,43 +27,49 @@ constexpr CombineMode And = CombineMode::And;
 constexpr CombineMode Xor = CombineMode::Xor;
 
 // The regions of one frame, written in the notation of the style table: the quantities of
-// the frame are in scope under their usual names, and each shape is one short call.
+// the frame are in scope under their usual names, as 64-bit numbers, and each shape is one
+// short call that limits its coordinates.
 class StyleRegions {
 public:
-    StyleRegions(const FrameGeometry& g, Random& rnd) : W(g.W), H(g.H), Px(g.Px), Py(g.Py), B(g.B), rnd_(rnd) {}
+    StyleRegions(const FrameGeometry& g, Random& rnd)
+        : W(g.W), H(g.H), Px(g.Px), Py(g.Py), B(g.B), w_(g.W), h_(g.H), rnd_(rnd)
+    {
+    }
 
     OptRegion of(int style);
 
 private:
-    static Region rect(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b)
+    static Region rect(Coord l, Coord t, Coord r, Coord b)
     {
-        return Region::CreateRectRgn(l, t, r, b);
+        return Region::CreateRectRgn(limited(l), limited(t), limited(r), limited(b));
     }
-    static Region rrect(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b, std::int32_t ew,
-                        std::int32_t eh)
+    static Region rrect(Coord l, Coord t, Coord r, Coord b, Coord ew, Coord eh)
     {
-        return Region::CreateRoundRectRgn(l, t, r, b, ew, eh);
+        return Region::CreateRoundRectRgn(limited(l), limited(t), limited(r), limited(b), limited(ew), limited(eh));
     }
-    static Region tri(Pt a, Pt b, Pt c) { return TriangleRegion(a.x, a.y, b.x, b.y, c.x, c.y); }
+    static Region tri(Pt a, Pt b, Pt c)
+    {
+        return TriangleRegion(limited(a.x), limited(a.y), limited(b.x), limited(b.y), limited(c.x), limited(c.y));
+    }
 
-    OptRegion Strip(std::int32_t X, std::int32_t Y, std::int32_t Band, std::uint8_t rows, std::uint8_t cols) const
+    OptRegion Strip(Coord X, Coord Y, Coord Band, std::uint8_t rows, std::uint8_t cols) const
     {
-        return StripRegion(X, Y, W, H, Band, rows, cols);
+        return StripRegion(limited(X), limited(Y), w_, h_, limited(Band), rows, cols);
     }
-    OptRegion Sparse(std::int32_t X, std::int32_t Y, std::int32_t Band, std::uint8_t rows,
-                     std::uint8_t cols) const
+    OptRegion Sparse(Coord X, Coord Y, Coord Band, std::uint8_t rows, std::uint8_t cols) const
     {
-        return SparseStripRegion(X, Y, W, H, Band, rows, cols);
+        return SparseStripRegion(limited(X), limited(Y), w_, h_, limited(Band), rows, cols);
     }
-    OptRegion Ragged(std::int32_t X, std::int32_t Y, std::int32_t rows, std::int32_t cols)
+    OptRegion Ragged(Coord X, Coord Y, std::int32_t rows, std::int32_t cols)
     {
-        return RaggedStripRegion(X, Y, W, H, rows, cols, rnd_);
+        return RaggedStripRegion(limited(X), limited(Y), w_, h_, rows, cols, rnd_);
     }
 
     OptRegion pinwheel() const;
     OptRegion mosaic() const;
 
-    const std::int32_t W, H, Px, Py, B;
+    const Coord W, H, Px, Py, B;
+    const std::int32_t w_, h_; // the picture's size as the builders take it
     Random& rnd_;
 };
 
@@ -160,17 +167,18 @@ OptRegion StyleRegions::pinwheel() const
 // uniting the hundred triangles one by one in far less time.
 OptRegion StyleRegions::mosaic() const
 {
-    const std::int32_t q = Px / 5;
-    const std::int32_t r = MulDiv(q, H, W);
+    const Coord q = Px / 5;
+    const Coord r = MulDiv(std::int32_t(q), h_, w_);
     const std::vector<Rect> shape = tri({0, 0}, {q, 0}, {0, r}).rects();
     std::vector<Rect> rects;
     rects.reserve(shape.size() * 100);
-    for (std::int32_t j = 0; j < 10; ++j) {
-        for (std::int32_t i = 0; i < 10; ++i) {
-            const std::int32_t xi = i * W / 10;
-            const std::int32_t yj = j * H / 10;
+    for (Coord j = 0; j < 10; ++j) {
+        for (Coord i = 0; i < 10; ++i) {
+            const Coord xi = i * W / 10;
+            const Coord yj = j * H / 10;
             for (const Rect& row : shape)
-                rects.push_back(row.offsetted(xi, yj));
+                rects.push_back(Rect{limited(row.left + xi), limited(row.top + yj), limited(row.right + xi),
+                                     limited(row.bottom + yj)});
         }
     }
     return Region::fromRects(rects);

@@ -128,6 +128,26 @@ TEST(RegionStyles, OpeningAndClosingOvalsAreComplementsAtHalfway)
     EXPECT_TRUE(overlap.isEmpty());
 }
 
+// Products such as 9 * Px passed 32 bits on pictures wider than about 238 million pixels,
+// which a crafted 268435456 x 1 file is: an abort under the sanitizers, and otherwise ovals
+// with square corners and a mosaic whose right-hand columns wrapped round to the left.
+TEST(RegionStyles, PicturesTooWideFor32BitProductsKeepTheirShapes)
+{
+    constexpr int W = 1 << 28, H = 10;
+    Random rnd(1);
+    for (const auto& [style, P] : {std::pair{84, 100}, std::pair{85, 1}}) {
+        const OptRegion oval = styleRegion(style, W, H, P, rnd);
+        ASSERT_TRUE(oval);
+        const Rect b = oval->bounds();
+        EXPECT_FALSE(oval->contains(b.left, b.top)) << "style " << style << " has a square corner";
+    }
+    const OptRegion mosaic = styleRegion(117, W, H, 100, rnd);
+    ASSERT_TRUE(mosaic);
+    EXPECT_GE(mosaic->bounds().left, 0);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_TRUE(mosaic->contains(int(std::int64_t{i} * W / 10), 9)) << "column " << i;
+}
+
 TEST(RegionStyles, BottomRightFrontIsRoundedByItsOwnEllipse)
 {
     // The two candidate ellipses give different pixels, so the shape test above tells them apart.
