@@ -1,5 +1,6 @@
 # Shared by the end-to-end scripts: checks the tools, starts Xvfb on a display of its own and
 # gives `within` and `fail`. Source it after setting `cleanup` (run on exit before Xvfb stops).
+# Exports DISPLAY and XDG_RUNTIME_DIR; `$runtime` is a scratch folder removed on exit.
 for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
@@ -16,14 +17,21 @@ within() {
   return 1
 }
 
-# A free display number per process; the screen size is $XVFB_SCREEN (default 1024x768).
-display=":$((100 + $$ % 800))"
-Xvfb "$display" -screen 0 "${XVFB_SCREEN:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+xvfb=
 runtime=$(mktemp -d)
-trap 'cleanup; kill $xvfb 2>/dev/null; rm -rf "$runtime"' EXIT
+trap 'cleanup; [[ -n $xvfb ]] && kill $xvfb 2>/dev/null; rm -rf "$runtime"' EXIT
+
+# Xvfb picks a free display number itself and writes it to the pipe once it accepts
+# connections, so scripts running side by side never meet on one display. The screen size is
+# $XVFB_SCREEN (default 1024x768).
+mkfifo "$runtime/display"
+Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1024x768}x24" -nolisten tcp 3>"$runtime/display" >/dev/null 2>&1 &
+xvfb=$!
+number=
+read -r -t 20 number <"$runtime/display"
+[[ $number =~ ^[0-9]+$ ]] || fail "Xvfb did not start"
+display=:$number
 
 export DISPLAY=$display XDG_RUNTIME_DIR=$runtime
 export ASAN_OPTIONS=detect_leaks=0
 unset QT_QPA_PLATFORM
-within 10 xdotool getmouselocation >/dev/null 2>&1 || fail "Xvfb did not start"
