@@ -1,5 +1,7 @@
 #include "tools/ContactSheet.h"
 
+#include "transition/BitmapImage.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -11,13 +13,6 @@ namespace {
 constexpr int Columns = 10;
 constexpr int CellWidth = 192;
 constexpr int Gap = 6;
-
-// A view of the bitmap's rows as an image; the bitmap must outlive it.
-QImage imageOf(const Bitmap& b)
-{
-    return QImage(reinterpret_cast<const uchar*>(b.bits()), b.width(), b.height(), qsizetype(b.width()) * 4,
-                  QImage::Format_RGB32);
-}
 
 void drawLabel(QPainter& p, const QRect& cell, int style)
 {

@@ -7,6 +7,7 @@
 // --sheet renders every style at that progress into one numbered contact sheet.
 
 #include "tools/ContactSheet.h"
+#include "transition/BitmapImage.h"
 #include "transition/TransitionView.h"
 #include "transition/engine/RegionStyles.h"
 #include "transition/engine/Random.h"
@@ -164,9 +165,7 @@ bool endsWith(std::string_view s, std::string_view suffix)
 void writeFrame(const Bitmap& frame, const std::string& path)
 {
     if (endsWith(path, ".png")) {
-        const QImage image(reinterpret_cast<const uchar*>(frame.bits()), frame.width(), frame.height(),
-                           qsizetype(frame.width()) * 4, QImage::Format_RGB32);
-        if (!image.save(QString::fromLocal8Bit(path.c_str()), "PNG"))
+        if (!imageOf(frame).save(QString::fromLocal8Bit(path.c_str()), "PNG"))
             throw std::runtime_error("cannot write " + path);
         return;
     }

@@ -4,9 +4,9 @@
 
 #include "raster/Draw.h"
 #include "raster/MulDiv.h"
+#include "transition/BitmapImage.h"
 #include "transition/TransitionViewDetail.h"
 
-#include <QImage>
 #include <QPainter>
 
 #include <algorithm>
@@ -56,12 +56,10 @@ void TTransitionView::paintEvent(QPaintEvent*)
     try {
         Paint();
         if (!paintBuffer_.isEmpty()) {
-            const QImage image(reinterpret_cast<const uchar*>(paintBuffer_.bits()), paintBuffer_.width(),
-                               paintBuffer_.height(), qsizetype(paintBuffer_.width()) * 4, QImage::Format_RGB32);
-            QImage scaled = image; // shares the pixels; only the ratio differs
-            scaled.setDevicePixelRatio(ratio());
+            QImage image = imageOf(paintBuffer_);
+            image.setDevicePixelRatio(ratio());
             QPainter painter(this);
-            painter.drawImage(QPointF(0, 0), scaled);
+            painter.drawImage(QPointF(0, 0), image);
         }
     } catch (...) {
         warnCurrentFailure("Painting the picture view failed");
