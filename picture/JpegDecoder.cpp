@@ -10,6 +10,7 @@
 #include <cstdio> // jpeglib.h needs FILE
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <jpeglib.h>
@@ -23,16 +24,34 @@ namespace {
 // undefined, while it sets alpha to 0xFF, which is what a stored pixel needs there.
 constexpr J_COLOR_SPACE kNativeX8R8G8B8 = std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 
+// Every scan of a file is a pass over the whole picture, and a progressive file may be split
+// into any number of them: a few hundred kilobytes holding thousands of scans would keep the
+// decoder busy for minutes. Encoders write about ten.
+constexpr int kMaxScans = 500;
+
 // libjpeg reports errors through error_exit, which must not return; the default one ends the
 // process. Ours jumps back into Decompressor::run, which turns the jump into a PictureError.
+// The progress monitor jumps the same way when a file has too many scans.
 struct ErrorTrap {
     jpeg_error_mgr manager; // first, so libjpeg's pointer to it is a pointer to the trap
     std::jmp_buf jump;
+    bool tooManyScans = false;
 };
 
 void jumpOnError(j_common_ptr info)
 {
     std::longjmp(reinterpret_cast<ErrorTrap*>(info->err)->jump, 1);
+}
+
+// libjpeg calls this between scans and rows while it reads, always from inside a call that
+// Decompressor::run made.
+void countScans(j_common_ptr info)
+{
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number <= kMaxScans)
+        return;
+    auto* trap = reinterpret_cast<ErrorTrap*>(info->err);
+    trap->tooManyScans = true;
+    std::longjmp(trap->jump, 1);
 }
 
 // Warnings (a truncated file, a corrupt segment) are not errors: the picture shows what could
@@ -50,7 +69,9 @@ public:
         trap_.manager.error_exit = jumpOnError;
         trap_.manager.output_message = ignoreMessage;
         run([&](j_decompress_ptr d) {
-            jpeg_create_decompress(d);
+            jpeg_create_decompress(d); // clears everything but the error manager
+            progress_.progress_monitor = countScans;
+            d->progress = &progress_;
             jpeg_mem_src(d, reinterpret_cast<const unsigned char*>(data.data()), static_cast<unsigned long>(data.size()));
         });
     }
@@ -71,6 +92,11 @@ public:
 private:
     [[noreturn]] void fail()
     {
+        if (trap_.tooManyScans) {
+            jpeg_destroy_decompress(&info_);
+            throw PictureError("the JPEG picture is stored in more than " + std::to_string(kMaxScans) +
+                               " scans, too many to decode in reasonable time");
+        }
         char text[JMSG_LENGTH_MAX];
         (*trap_.manager.format_message)(reinterpret_cast<j_common_ptr>(&info_), text);
         jpeg_destroy_decompress(&info_); // safe to repeat: the destructor finds nothing left
@@ -78,6 +104,7 @@ private:
     }
 
     ErrorTrap trap_{};
+    jpeg_progress_mgr progress_{};
     jpeg_decompress_struct info_{};
 };
 

@@ -40,7 +40,23 @@ struct JpegOptions {
     J_COLOR_SPACE stored = JCS_UNKNOWN; // the file's colour space; JCS_UNKNOWN: libjpeg's default
     bool adobeMarker = true; // libjpeg writes it for CMYK and YCCK unless told not to
     std::string app1 = {};   // an EXIF segment, "Exif\0\0" included
+    int scans = 0;           // progressive in this many scans (at most 694 for grey)
 };
+
+// A progressive script of `count` scans: the DC scan, then one scan per AC coefficient and
+// component, first at the coarsest bit, then refined bit by bit.
+std::vector<jpeg_scan_info> manyScans(int components, int count)
+{
+    std::vector<jpeg_scan_info> script(1);
+    script[0].comps_in_scan = components;
+    for (int c = 0; c < components; ++c)
+        script[0].component_index[c] = c;
+    for (int bit = 10; bit >= 0; --bit)
+        for (int k = 1; k < 64; ++k)
+            for (int c = 0; c < components && int(script.size()) < count; ++c)
+                script.push_back({1, {c}, k, k, bit == 10 ? 0 : bit + 1, bit});
+    return script;
+}
 
 std::string encodeJpeg(const Samples& s, const JpegOptions& o = {})
 {
@@ -61,6 +77,11 @@ std::string encodeJpeg(const Samples& s, const JpegOptions& o = {})
     c.arith_code = o.arithmetic;
     if (o.progressive)
         jpeg_simple_progression(&c);
+    const std::vector<jpeg_scan_info> script = manyScans(s.components, o.scans);
+    if (o.scans) {
+        c.scan_info = script.data();
+        c.num_scans = int(script.size());
+    }
     jpeg_start_compress(&c, TRUE);
     if (!o.app1.empty())
         jpeg_write_marker(&c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(o.app1.data()), unsigned(o.app1.size()));
@@ -294,6 +315,28 @@ TEST(JpegDamage, GarbageEmptyAndHeaderOnlyFilesFailWithLibjpegsMessage)
     EXPECT_THAT(failure(std::string(300, 'x')), HasSubstr("bad.jpeg"));
     EXPECT_THAT(failure(""), HasSubstr("Empty input file"));
     EXPECT_THAT(failure(good.substr(0, 40)), HasSubstr("bad.jpeg"));
+}
+
+// Each scan is a pass over the whole picture: a crafted file of thousands would take minutes.
+TEST(JpegDamage, MoreThan500ScansAreRefusedAtBothSizes)
+{
+    const Samples grey = quadrants(16, 16, JCS_GRAYSCALE, {{30}, {90}, {160}, {230}});
+    const std::string most = encodeJpeg(grey, {.scans = 500}), tooMany = encodeJpeg(grey, {.scans = 501});
+    EXPECT_EQ(decodePicture("jpg", most, "most.jpg").width(), 16);
+    EXPECT_EQ(decodePictureAt("jpg", most, "most.jpg", {8, 8}).width(), 8);
+    const auto failure = [](const auto& decode) {
+        try {
+            (void)decode();
+        } catch (const PictureError& e) {
+            return std::string(e.what());
+        }
+        return std::string("no failure");
+    };
+    for (const std::string& text : {failure([&] { return decodePicture("jpg", tooMany, "scans.jpg"); }),
+                                    failure([&] { return decodePictureAt("jpg", tooMany, "scans.jpg", {8, 8}); })}) {
+        EXPECT_THAT(text, HasSubstr("scans.jpg"));
+        EXPECT_THAT(text, HasSubstr("more than 500 scans"));
+    }
 }
 
 // Patches the frame header's height and width.
