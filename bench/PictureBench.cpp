@@ -1,0 +1,136 @@
+// Decoding one photograph-sized picture (12 megapixels; 400 x 300 in the short pass) of each
+// format, at full size and at a 1920 x 1080 screen's size, each as a ratio to the full-size
+// JPEG decode measured in the same run. The pictures are made here, from one generated scene,
+// by libvips (BMP by Qt); formats the loader does not read are reported and skipped.
+#include "bench/Baseline.h"
+#include "picture/PictureLoad.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
+#include <benchmark/benchmark.h>
+#include <vips/vips8>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using vips::VImage;
+
+bool shortRun() { return std::getenv("LMVO_BENCH_SHORT") != nullptr; }
+
+// A scene with smooth and busy parts, as a photograph has, so that every encoder has real work.
+VImage scene()
+{
+    const int w = shortRun() ? 400 : 4000, h = shortRun() ? 300 : 3000;
+    const VImage xy = VImage::xyz(w, h);
+    const VImage x = xy[0], y = xy[1];
+    const VImage r = (x * (255.0 / w)).cast(VIPS_FORMAT_UCHAR);
+    const VImage g = ((x * 0.02).sin() * 60 + (y * 0.013).cos() * 60 + 128).cast(VIPS_FORMAT_UCHAR);
+    const VImage b = (y * (200.0 / h) + VImage::gaussnoise(w, h, VImage::option()->set("sigma", 12.0))).cast(VIPS_FORMAT_UCHAR);
+    return r.bandjoin(g).bandjoin(b).copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)).copy_memory();
+}
+
+std::string vipsFile(const char* suffix, vips::VOption* options = nullptr)
+{
+    static const VImage picture = scene();
+    void* buffer = nullptr;
+    std::size_t size = 0;
+    picture.write_to_buffer(suffix, &buffer, &size, options);
+    std::string bytes(static_cast<const char*>(buffer), size);
+    g_free(buffer);
+    return bytes;
+}
+
+std::string bmpFile()
+{
+    const std::string ppm = vipsFile(".ppm");
+    QImage image;
+    image.loadFromData(reinterpret_cast<const uchar*>(ppm.data()), qsizetype(ppm.size()), "ppm");
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "bmp").write(image);
+    return bytes.toStdString();
+}
+
+struct Format {
+    const char* extension;
+    std::string (*make)();
+};
+
+// Each as a camera, a phone or a web site would write it; HEIC and AVIF at the encoders'
+// fastest settings, which change the file little and the time to make it a lot.
+const Format kFormats[] = {
+    {"jpg", [] { return vipsFile(".jpg", VImage::option()->set("Q", 90)); }},
+    {"png", [] { return vipsFile(".png"); }},
+    {"gif", [] { return vipsFile(".gif"); }},
+    {"tif", [] { return vipsFile(".tif", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW)); }},
+    {"webp", [] { return vipsFile(".webp", VImage::option()->set("Q", 80)); }},
+    {"heic", [] { return vipsFile(".heif", VImage::option()->set("compression", int(VIPS_FOREIGN_HEIF_COMPRESSION_HEVC))->set("effort", 0)); }},
+    {"avif", [] { return vipsFile(".heif", VImage::option()->set("compression", int(VIPS_FOREIGN_HEIF_COMPRESSION_AV1))->set("effort", 0)); }},
+    {"bmp", bmpFile},
+};
+
+const std::string& file(const Format& f)
+{
+    static std::map<std::string, std::string> files;
+    auto it = files.find(f.extension);
+    if (it == files.end())
+        it = files.emplace(f.extension, f.make()).first;
+    return it->second;
+}
+
+lmvo::Bitmap decode(const Format& f, bool full)
+{
+    return full ? lmvo::decodePicture(f.extension, file(f), f.extension)
+                : lmvo::decodePictureAt(f.extension, file(f), f.extension, {1920, 1080, lmvo::FitMode::FitInside});
+}
+
+double jpegSeconds()
+{
+    static const double s = lmvo::bench::medianSeconds([] { benchmark::DoNotOptimize(decode(kFormats[0], true)); }, 5);
+    return s;
+}
+
+void BM_Decode(benchmark::State& state, const Format& f, bool full)
+{
+    (void)file(f);
+    double total = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(decode(f, full));
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+    state.counters["ratio_to_jpeg"] = total / double(state.iterations()) / jpegSeconds();
+    state.counters["file_kb"] = double(file(f).size()) / 1024;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (VIPS_INIT(argv[0]) != 0)
+        return 1;
+    benchmark::Initialize(&argc, argv);
+    for (const Format& f : kFormats) {
+        if (!lmvo::isPictureExtension(f.extension)) {
+            std::fprintf(stderr, "not benchmarked: the loader does not read .%s\n", f.extension);
+            continue;
+        }
+        for (const bool full : {true, false})
+            benchmark::RegisterBenchmark((std::string("BM_Decode/") + f.extension + (full ? "/full" : "/1920x1080")).c_str(),
+                                         BM_Decode, f, full)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    vips_shutdown();
+    return 0;
+}
