@@ -4,7 +4,6 @@
 
 #include "forms/ErrorReporter.h"
 #include "forms/ufrm_about.h"
-#include "scan/FolderScan.h"
 #include "scan/SharedState.h"
 
 #include <QCloseEvent>
@@ -15,54 +14,21 @@
 #include <QRegularExpressionValidator>
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace lmvo {
 
 namespace {
 
-constexpr char NoticeCaption[] = "请注意";
-constexpr char NoPictureFolder[] = "请选择图片所在的文件夹！";
-constexpr char NoMusicFolder[] = "请选择背景音乐所在的文件夹！";
-constexpr char NoPictures[] = "该文件夹下没有需要播放的JPG格式图片！";
-constexpr char NoMusic[] = "该文件夹下没有音乐文件！";
-
 // Paths go to the scans as the file system's bytes.
 std::string nativePath(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
-// Trimming as the play checks do it: spaces and control characters at both ends.
-QString trimmedText(const QString& text)
+// Blank as the play checks see it: nothing but spaces and control characters.
+bool blank(const QString& text)
 {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first].unicode() <= u' ')
-        ++first;
-    while (last > first && text[last - 1].unicode() <= u' ')
-        --last;
-    return text.mid(first, last - first);
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= u' '; });
 }
 
 } // namespace
-
-QString formatInterval(int seconds)
-{
-    QString digits = QString::number(seconds < 0 ? -static_cast<qint64>(seconds) : seconds);
-    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
-        digits.insert(at, u',');
-    return seconds < 0 ? u'(' + digits + u')' : digits;
-}
-
-std::optional<int> parseInterval(const QString& text)
-{
-    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
-    QString plain = text;
-    plain.remove(u',');
-    if (!integer.match(plain).hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const int value = plain.toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
-}
 
 Tfrm_lmvo::Tfrm_lmvo(SettingsServices services, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -72,14 +38,12 @@ Tfrm_lmvo::Tfrm_lmvo(SettingsServices services, QWidget* parent)
       ownChooser_(services.chooser ? nullptr : std::make_unique<DialogFolderChooser>()),
       player_(services.player ? *services.player : *ownPlayer_),
       chooser_(services.chooser ? *services.chooser : *ownChooser_),
-      makeShow_(std::move(services.makeShow))
+      starter_(std::make_unique<ShowStarter>(player_, std::move(services.makeShow)))
 {
     installFontFallbacks();
     ui_->setupUi(this);
     setFixedSize(522, 311);
     setWindowIcon(programIcon());
-    poll_ = std::make_unique<MusicPoll>(player_, MusicFiles, MusicIndex,
-                                        [](const QString& message) { reportError(message); });
 
     ui_->interupttime->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[+-]?[0-9]*")), ui_->interupttime));
@@ -124,17 +88,15 @@ void Tfrm_lmvo::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-bool Tfrm_lmvo::musicOn() const { return ui_->cb_usemusic->isChecked(); }
-
-void Tfrm_lmvo::notice(const char* text)
+void Tfrm_lmvo::notice(const QString& text)
 {
-    messageBoxes().show(this, {QString::fromUtf8(text), QString::fromUtf8(NoticeCaption), BoxIcon::Stop});
+    messageBoxes().show(this, {text, noticeCaption(), BoxIcon::Stop});
 }
 
 void Tfrm_lmvo::btn_imagedirClick()
 {
     ui_->e_imagedir->setText(chooser_.choose(this));
-    if (trimmedText(ui_->e_musicdir->text()).isEmpty())
+    if (blank(ui_->e_musicdir->text()))
         ui_->e_musicdir->setText(ui_->e_imagedir->text());
 }
 
@@ -154,65 +116,24 @@ void Tfrm_lmvo::interupttimeExit()
     ui_->interupttime->setText(formatInterval(std::clamp(value, MinInterval, MaxInterval)));
 }
 
+// The two include-subfolders boxes are not consulted: both scans always take every subfolder.
+ShowChoices Tfrm_lmvo::choices() const
+{
+    ShowChoices c;
+    c.pictureFolder = nativePath(ui_->e_imagedir->text());
+    c.musicFolder = nativePath(ui_->e_musicdir->text());
+    c.music = ui_->cb_usemusic->isChecked();
+    c.loop = ui_->cb_circle->isChecked();
+    c.keepProportions = ui_->cb_keepratio->isChecked();
+    c.interval = ui_->interupttime->text();
+    return c;
+}
+
 void Tfrm_lmvo::btn_playClick()
 {
-    if (trimmedText(ui_->e_imagedir->text()).isEmpty())
-        return notice(NoPictureFolder);
-    if (musicOn() && trimmedText(ui_->e_musicdir->text()).isEmpty())
-        return notice(NoMusicFolder);
-    PictureFiles.clear();
-    MusicFiles.clear();
-    ScanPictureFiles(nativePath(ui_->e_imagedir->text()), PictureFiles);
-    // The music folder is scanned even with the music off: a folder that cannot be entered
-    // stops the show either way.
-    ScanMusicFiles(nativePath(ui_->e_musicdir->text()), MusicFiles);
-    if (PictureFiles.empty())
-        return notice(NoPictures);
-    if (musicOn() && MusicFiles.empty())
-        return notice(NoMusic);
-    PictureIndex = 0;
-    LoopPlay = ui_->cb_circle->isChecked() ? 1 : 0;
-    MusicIndex = 0;
-    runShow();
-}
-
-void Tfrm_lmvo::runShow()
-{
-    const bool music = musicOn() && !MusicFiles.empty();
-    if (music) {
-        poll_->playmusic();
-        poll_->setEnabled(true);
-    }
-    try {
-        showPictures();
-    } catch (...) {
-        // No music plays on behind the settings window after a failed attempt.
-        poll_->setEnabled(false);
-        if (music)
-            player_.stop();
-        throw;
-    }
-    poll_->setEnabled(false);
-    if (music)
-        player_.stop();
+    if (const std::optional<Refusal> refusal = starter_->play(choices()))
+        return notice(refusal->text);
     close();
-}
-
-void Tfrm_lmvo::showPictures()
-{
-    std::unique_ptr<SlideShow> show = makeShow_();
-    const QString text = ui_->interupttime->text();
-    const std::optional<int> seconds = parseInterval(text);
-    if (!seconds) {
-        // The window is destroyed at once: hidden, it would go on loading pictures.
-        show->StopTimer();
-        throw std::invalid_argument(
-            QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
-    }
-    // A value typed without leaving the edit has not met the edit's range yet.
-    show->SetTimerInterval(std::clamp(*seconds, MinInterval, MaxInterval) * 1000);
-    show->ShowModal();
-    show->StopTimer();
 }
 
 bool Tfrm_lmvo::eventFilter(QObject* watched, QEvent* event)

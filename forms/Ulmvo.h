@@ -2,39 +2,18 @@
 
 #include "forms/FolderChooser.h"
 #include "forms/MediaPlayer.h"
+#include "forms/ShowStarter.h"
 
 #include <QDialog>
 #include <QString>
 
-#include <functional>
 #include <memory>
-#include <optional>
 
 namespace Ui {
 class Tfrm_lmvo;
 }
 
 namespace lmvo {
-
-// One show in the slideshow window, as the play handler drives it: the window is created
-// (loading the first picture and arming its timer), given its interval, shown modally, and
-// afterwards its timer is stopped and the window destroyed.
-class SlideShow {
-public:
-    virtual ~SlideShow() = default;
-    virtual void SetTimerInterval(int milliseconds) = 0;
-    virtual void ShowModal() = 0;
-    virtual void StopTimer() = 0;
-};
-using SlideShowFactory = std::function<std::unique_ptr<SlideShow>()>;
-
-// The interval edit's bounds and its display: thousands separators, negatives in parentheses.
-inline constexpr int MinInterval = 6;
-inline constexpr int MaxInterval = 60;
-QString formatInterval(int seconds);
-// The integer value of a text as the play handler reads it (an optional sign and digits,
-// thousands separators allowed); nothing when the text is not an integer.
-std::optional<int> parseInterval(const QString& text);
 
 // The parts of the settings window that reach outside it; tests replace them.
 struct SettingsServices {
@@ -51,7 +30,7 @@ public:
     explicit Tfrm_lmvo(SettingsServices services, QWidget* parent = nullptr);
     ~Tfrm_lmvo() override;
 
-    MusicPoll& music() { return *poll_; }
+    MusicPoll& music() { return starter_->music(); }
 
     void btn_imagedirClick();
     void btn_musicdirClick();
@@ -71,18 +50,15 @@ protected:
 
 private:
     void FormCreate();
-    bool musicOn() const;
-    void notice(const char* text);
-    void runShow();
-    void showPictures();
+    void notice(const QString& text);
+    ShowChoices choices() const;
 
     std::unique_ptr<Ui::Tfrm_lmvo> ui_;
     std::unique_ptr<MediaPlayer> ownPlayer_;
     std::unique_ptr<DialogFolderChooser> ownChooser_;
     AudioPlayer& player_;
     FolderChooser& chooser_;
-    SlideShowFactory makeShow_;
-    std::unique_ptr<MusicPoll> poll_;
+    std::unique_ptr<ShowStarter> starter_;
 };
 
 } // namespace lmvo

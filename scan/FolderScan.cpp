@@ -170,7 +170,10 @@ bool isDotOrDotDot(const char* n)
 // listed; a link back to any folder on it is recognised by the folder's identity.
 class FolderWalk {
 public:
-    FolderWalk(const ExtensionRule& rule, StringList& list) : rule_(rule), list_(list) {}
+    FolderWalk(const ExtensionRule& rule, StringList& list, Subfolders subfolders)
+        : rule_(rule), list_(list), subfolders_(subfolders)
+    {
+    }
 
     void run(const std::string& folder)
     {
@@ -222,9 +225,10 @@ private:
         path_.resize(level.base);
         path_ += e->d_name;
         const int fd = ::dirfd(listing);
-        if (isFolderEntry(fd, *e))
-            enter(fd, e->d_name);
-        else if (rule_.accepts(e->d_name))
+        if (isFolderEntry(fd, *e)) {
+            if (subfolders_ == Subfolders::Included)
+                enter(fd, e->d_name);
+        } else if (rule_.accepts(e->d_name))
             list_.push_back(path_);
     }
 
@@ -242,6 +246,7 @@ private:
 
     ExtensionRule rule_;
     StringList& list_;
+    Subfolders subfolders_;
     std::string path_; // path of the entry at hand
     std::vector<Level> stack_;
 };
@@ -302,19 +307,20 @@ bool ExtensionRule::accepts(std::string_view name) const
     return std::find(whole.begin(), whole.end(), lower) != whole.end();
 }
 
-void scanFiles(const std::string& folder, const ExtensionRule& rule, StringList& list)
+void scanFiles(const std::string& folder, const ExtensionRule& rule, StringList& list,
+               Subfolders subfolders)
 {
-    FolderWalk(rule, list).run(folder);
+    FolderWalk(rule, list, subfolders).run(folder);
 }
 
-void ScanPictureFiles(const std::string& Folder, StringList& List)
+void ScanPictureFiles(const std::string& Folder, StringList& List, Subfolders subfolders)
 {
-    scanFiles(Folder, PictureRule, List);
+    scanFiles(Folder, PictureRule, List, subfolders);
 }
 
-void ScanMusicFiles(const std::string& Folder, StringList& List)
+void ScanMusicFiles(const std::string& Folder, StringList& List, Subfolders subfolders)
 {
-    scanFiles(Folder, ExtensionRule{MusicExtensions}, List);
+    scanFiles(Folder, ExtensionRule{MusicExtensions}, List, subfolders);
 }
 
 } // namespace lmvo

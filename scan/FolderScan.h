@@ -74,8 +74,13 @@ struct ExtensionRule {
 };
 inline constexpr ExtensionRule PictureRule{PictureExtensions, PictureWholeExtensions};
 
+// Whether a scan descends into subfolders (links to folders included) or lists only the
+// folder's own files.
+enum class Subfolders { Included, Excluded };
+
 // Appends to `List` the full path of every file below `Folder` (with all its subfolders, links
-// to folders included) whose name passes the extension test (`PictureRule` for pictures). The order is depth-first in the
+// to folders included, unless `subfolders` excludes them) whose name passes the extension test
+// (`PictureRule` for pictures). The order is depth-first in the
 // order the file system lists each folder: a subfolder's files appear where the subfolder was
 // met. Hidden files count, duplicates are kept, and `List` is only appended to.
 //
@@ -85,9 +90,12 @@ inline constexpr ExtensionRule PictureRule{PictureExtensions, PictureWholeExtens
 // itself when it can be entered but not listed. Throws ScanError when `Folder` cannot be
 // entered, and when the system runs out of descriptors or memory anywhere in the walk (the
 // paths appended until then stay in `List`).
-void ScanPictureFiles(const std::string& Folder, StringList& List);
-void ScanMusicFiles(const std::string& Folder, StringList& List);
+void ScanPictureFiles(const std::string& Folder, StringList& List,
+                      Subfolders subfolders = Subfolders::Included);
+void ScanMusicFiles(const std::string& Folder, StringList& List,
+                    Subfolders subfolders = Subfolders::Included);
 // The same walk with any extension rule.
-void scanFiles(const std::string& folder, const ExtensionRule& rule, StringList& list);
+void scanFiles(const std::string& folder, const ExtensionRule& rule, StringList& list,
+               Subfolders subfolders = Subfolders::Included);
 
 } // namespace lmvo

@@ -334,7 +334,22 @@ TEST_F(SettingsWindowTest, MusicFolderThatCannotBeEnteredStopsTheShowEvenWithMus
     play();
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].caption, applicationTitle());
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("找不到文件夹“%1”(File not found)").arg(root.filePath(QStringLiteral("gone"))));
     EXPECT_EQ(shows.created, 0);
+}
+
+TEST_F(SettingsWindowTest, KeepProportionsBoxIsOffByDefaultAndReachesTheShow)
+{
+    ui().e_imagedir->setText(folder("pictures", {QStringLiteral("a.jpg")}));
+    ui().e_musicdir->setText(ui().e_imagedir->text());
+    auto* box = ui().find<QCheckBox>("cb_keepratio");
+    EXPECT_FALSE(box->isChecked());
+    for (bool keep : {true, false}) {
+        box->setChecked(keep);
+        shows.during = [&] { EXPECT_EQ(KeepProportions, keep); };
+        play();
+    }
+    EXPECT_EQ(shows.shown, 2);
 }
 
 TEST_F(SettingsWindowTest, IntervalTypedWithoutLeavingTheEditIsBroughtIntoRange)

@@ -322,6 +322,17 @@ INSTANTIATE_TEST_SUITE_P(Trees, ScanLayouts, testing::Values(
            {"a.jpg", "l.jpg", "dead.jpg"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(FolderScan, WithoutSubfoldersListsTheFolderOwnFilesOnly)
+{
+    TempDir tmp;
+    const std::string top = tmp.path() + "/top";
+    makeTree(top, {"a.jpg", "s/b.jpg", "d.jpg/c.jpg", "pics -> ../outside", "l.jpg -> a.jpg"});
+    makeTree(tmp.path() + "/outside", {"e.jpg"});
+    StringList list;
+    ScanPictureFiles(top, list, Subfolders::Excluded);
+    EXPECT_EQ(list, inListingOrder(top, {"a.jpg", "l.jpg"}));
+}
+
 // ---------------------------------------------------------------------------------------------
 
 class ScanFolderText : public testing::Test {
