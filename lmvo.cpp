@@ -1,34 +1,17 @@
-// The program entry: the application object and the settings window, nothing else.
-#include "forms/ErrorReporter.h"
+// The program entry: the application object, then the settings window or, given a folder on
+// the command line, the show at once.
+#include "forms/Application.h"
+#include "forms/CommandLine.h"
 #include "forms/SingleInstance.h"
 #include "forms/Ulmvo.h"
 #include "forms/uSlide.h"
 #include "forms/ufrm_about.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 
-#include <clocale>
 #include <memory>
 
 namespace {
-
-// Every handler reports its own failures; this only catches what would otherwise unwind
-// through Qt's event loop.
-class LumivoApplication final : public QApplication {
-public:
-    using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::exception& e) {
-            lmvo::reportError(QString::fromUtf8(e.what()));
-        } catch (...) {
-            lmvo::reportError(QStringLiteral("Unknown error"));
-        }
-        return false;
-    }
-};
 
 // The play handler's show in the real slideshow window.
 class SlideWindowShow final : public lmvo::SlideShow {
@@ -41,13 +24,21 @@ private:
     std::unique_ptr<lmvo::Tfrm_slide> window_ = std::make_unique<lmvo::Tfrm_slide>();
 };
 
+std::unique_ptr<lmvo::SlideShow> makeSlideWindowShow() { return std::make_unique<SlideWindowShow>(); }
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    LumivoApplication app(argc, argv);
-    // QApplication took the numeric format from the environment; libmpv refuses any but "C".
-    std::setlocale(LC_NUMERIC, "C");
+    const QStringList arguments = lmvo::argumentsOf(argc, argv);
+    const lmvo::CommandLine line = lmvo::parseCommandLine(arguments);
+    if (line.answeredInTerminal()) {
+        // Help, the version and a bad argument need no display.
+        QCoreApplication terminal(argc, argv);
+        return lmvo::answerInTerminal(lmvo::parseCommandLine(arguments));
+    }
+
+    lmvo::LumivoApplication app(argc, argv);
     QApplication::setWindowIcon(lmvo::programIcon());
 
     // Decided before any window exists: a quit() before exec() would be forgotten.
@@ -55,8 +46,15 @@ int main(int argc, char** argv)
     if (lmvo::announceIfRunning(guard))
         return 0;
 
+    if (line.action == lmvo::CommandLine::Action::Show) {
+        lmvo::installFontFallbacks();
+        lmvo::MediaPlayer player; // goes before the application object
+        lmvo::ShowStarter starter(player, makeSlideWindowShow);
+        return lmvo::runCommandLineShow(starter, line.choices, lmvo::printErrorLine);
+    }
+
     // The window, and with it the music player, goes before the application object.
-    lmvo::Tfrm_lmvo window({nullptr, nullptr, [] { return std::make_unique<SlideWindowShow>(); }});
+    lmvo::Tfrm_lmvo window({nullptr, nullptr, makeSlideWindowShow});
     window.show();
     return app.exec();
 }

@@ -22,7 +22,10 @@ const char* const NoMusicFolder = QT_TRANSLATE_NOOP("lmvo::Tfrm_lmvo", "请选�
 const char* const NoPictures = QT_TRANSLATE_NOOP("lmvo::Tfrm_lmvo", "该文件夹下没有需要播放的JPG格式图片！");
 const char* const NoMusic = QT_TRANSLATE_NOOP("lmvo::Tfrm_lmvo", "该文件夹下没有音乐文件！");
 
-Refusal refused(const char* text) { return {QCoreApplication::translate(NoticeContext, text)}; }
+Refusal refused(const char* text, const std::string& folder = {})
+{
+    return {QCoreApplication::translate(NoticeContext, text), folder};
+}
 
 // Blank as the play checks see it: nothing but spaces and control characters. A folder name
 // keeps its bytes, and every byte of a multi-byte character lies above the space.
@@ -111,9 +114,9 @@ std::optional<Refusal> ShowStarter::play(const ShowChoices& choices)
     if (!choices.musicFolder.empty())
         scan(ScanMusicFiles, choices.musicFolder, MusicFiles, choices.subfolders);
     if (PictureFiles.empty())
-        return refused(NoPictures);
+        return refused(NoPictures, choices.pictureFolder);
     if (choices.music && MusicFiles.empty())
-        return refused(NoMusic);
+        return refused(NoMusic, choices.musicFolder);
     PictureIndex = 0;
     LoopPlay = choices.loop ? 1 : 0;
     MusicIndex = 0;

@@ -51,6 +51,7 @@ struct ShowChoices {
 // the text of the notice box (caption `noticeCaption()`) that tells the user why.
 struct Refusal {
     QString text;
+    std::string folder; // the folder that holds nothing to play; empty when one is missing
 };
 QString noticeCaption();
 
