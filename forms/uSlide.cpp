@@ -1,6 +1,7 @@
 #include "forms/uSlide.h"
 
 #include "forms/ErrorReporter.h"
+#include "forms/PointerHider.h"
 #include "forms/ScreenSaver.h"
 #include "scan/SharedState.h"
 #include "transition/TransitionView.h"
@@ -93,6 +94,7 @@ Tfrm_slide::Tfrm_slide(QWidget* parent) : QDialog(parent), ui(std::make_unique<U
     connect(&Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
 
     screenSaver_ = new ScreenSaverInhibitor(this);
+    new PointerHider(this);
 
     FormCreate();
 }
