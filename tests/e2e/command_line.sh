@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The real program started from a terminal under Xvfb: bad arguments end with 2 and one line,
+# a folder that is missing shows its box and ends with 1 once it is dismissed, and a folder of
+# pictures starts the show at once, full screen, without the settings window, until Escape.
+#   tests/e2e/command_line.sh path/to/lmvo path/to/lmvo-testcard
+# Exit code 77 (skipped) where Xvfb or xdotool is missing.
+set -uo pipefail
+lmvo=${1:?usage: command_line.sh path/to/lmvo path/to/lmvo-testcard}
+testcard=${2:?usage: command_line.sh path/to/lmvo path/to/lmvo-testcard}
+pid=
+cleanup() { [[ -n $pid ]] && kill $pid 2>/dev/null; }
+XVFB_SCREEN=800x600
+source "$(dirname "$0")/xvfb.sh"
+export LMVO_AUDIO_OUTPUT=null
+err=$runtime/stderr
+pictures=$runtime/pictures
+mkdir -p "$pictures" && "$testcard" "$pictures" >/dev/null 2>&1 || fail "no test pictures"
+
+"$lmvo" --interval 61 "$pictures" 2>"$err"
+code=$?
+[[ $code -eq 2 && $(wc -l <"$err") -eq 1 ]] || fail "a bad interval ended with $code: $(cat "$err")"
+"$lmvo" --help | grep -q -- --keep-aspect || fail "--help does not list the options"
+
+# A missing folder: its box, its line naming the folder, and 1 once the box is dismissed.
+"$lmvo" "$runtime/gone" 2>"$err" &
+pid=$!
+within 20 bash -c "xdotool search --onlyvisible --pid $pid >/dev/null 2>&1" || fail "no box for a missing folder"
+grep -q "$runtime/gone" "$err" || fail "the line does not name the folder: $(cat "$err")"
+within 10 bash -c "xdotool key Return; ! kill -0 $pid 2>/dev/null" || fail "the box did not end the program"
+wait $pid
+code=$?
+pid=
+[[ $code -eq 1 ]] || fail "a missing folder ended with $code"
+
+# A folder of pictures: the show covers the screen at once; Escape ends it and the program.
+showWindow() {
+  for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+    xdotool getwindowgeometry "$w" | grep -q 'Geometry: 800x600' && echo "$w"
+  done
+}
+"$lmvo" --loop "$pictures" 2>"$err" &
+pid=$!
+within 20 bash -c "pid=$pid; $(declare -f showWindow); [[ -n \$(showWindow) ]]" || fail "the show did not cover the screen"
+[[ -z $(xdotool search --onlyvisible --name '^Lumivo$' 2>/dev/null) ]] || fail "the settings window appeared"
+sleep 0.5
+xdotool key Escape
+within 10 bash -c "! kill -0 $pid 2>/dev/null" || fail "Escape did not end the show"
+wait $pid
+code=$?
+pid=
+[[ $code -eq 0 ]] || fail "the show ended with $code: $(cat "$err")"
+[[ ! -s $err ]] || fail "the show printed: $(cat "$err")"
+echo "1 passed, 0 failed"
