@@ -5,6 +5,7 @@
 #                         then a short pass of the benchmarks in the optimised build and
 #                         20 s of every fuzz target (tools/fuzz.sh)
 #   tools/build.sh bench  optimised build, full benchmark runs
+#   tools/build.sh package  optimised build, then the Debian package build/release/lumivo_*.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -46,8 +47,13 @@ bench)
     QT_QPA_PLATFORM=offscreen "$b"
   done
   ;;
+package)
+  release
+  (cd build/release && cpack -G DEB)
+  ls "$root"/build/release/lumivo_*.deb
+  ;;
 *)
-  echo "usage: tools/build.sh run|test|bench" >&2
+  echo "usage: tools/build.sh run|test|bench|package" >&2
   exit 2
   ;;
 esac

@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev libvips-dev
   fonts-noto-cjk xvfb xauth xdotool
+  appstream desktop-file-utils weston qt6-wayland
+  dpkg-dev file
 )
 
 missing=()
