@@ -3,6 +3,7 @@
 #include "forms/Ulmvo.h"
 #include "forms/ufrm_about.h"
 #include "scan/SharedState.h"
+#include "tests/ParamName.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -84,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(, FormatIntervalTest,
                          ::testing::Values(Formatted{6, "6"}, Formatted{0, "0"}, Formatted{999, "999"},
                                            Formatted{1234, "1,234"}, Formatted{1234567, "1,234,567"},
                                            Formatted{-5, "(5)"}, Formatted{-1000, "(1,000)"},
-                                           Formatted{INT_MIN, "(2,147,483,648)"}));
+                                           Formatted{INT_MIN, "(2,147,483,648)"}),
+                         [](const auto& info) { return test::testName(std::to_string(info.param.value)); });
 
 TEST(ParseIntervalTest, ReadsSignedIntegersOnly)
 {
@@ -408,7 +410,11 @@ INSTANTIATE_TEST_SUITE_P(, IntervalEditTest,
                          ::testing::Values(FocusCase{"100", "60"}, FocusCase{"3", "6"},
                                            FocusCase{"-20", "6"}, FocusCase{"", "6"},
                                            FocusCase{"+", "6"}, FocusCase{"30", "30"},
-                                           FocusCase{"60", "60"}));
+                                           FocusCase{"60", "60"}),
+                         [](const auto& info) {
+                             const std::string typed = *info.param.typed ? info.param.typed : "nothing";
+                             return test::testName(typed + " gives " + info.param.shown);
+                         });
 
 TEST_F(SettingsWindowTest, IntervalEditAcceptsDigitsAndALeadingSignOnly)
 {

@@ -1,6 +1,7 @@
 // Picture loading. Every JPEG here is written by the test itself with libjpeg's compressor.
 #include "picture/PictureLoad.h"
 #include "picture/PictureSize.h"
+#include "tests/ParamName.h"
 #include "transition/Picture.h"
 
 #include <QBuffer>
@@ -284,7 +285,8 @@ INSTANTIATE_TEST_SUITE_P(Exif, OrientationTest,
                                            OrientationCase{8, kIntel, {1, 3, 0, 2}},
                                            OrientationCase{6, kMotorola, {2, 0, 3, 1}},
                                            OrientationCase{8, kMotorola, {1, 3, 0, 2}},
-                                           OrientationCase{9, kIntel, {0, 1, 2, 3}}));
+                                           OrientationCase{9, kIntel, {0, 1, 2, 3}}),
+                         test::PrintedName{});
 
 // ---- damaged and oversized files ----
 
@@ -402,7 +404,8 @@ INSTANTIATE_TEST_SUITE_P(Limits, SizeTest,
                                            SizeCase{1000, 1000, 31'999'999, false},
                                            SizeCase{1000, 1000, std::nullopt, true},
                                            SizeCase{0, 10, kPlenty, false},
-                                           SizeCase{10, -1, kPlenty, false}));
+                                           SizeCase{10, -1, kPlenty, false}),
+                         test::PrintedName{});
 
 // ---- loading files ----
 

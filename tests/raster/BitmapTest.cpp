@@ -1,5 +1,6 @@
 #include "raster/Bitmap.h"
 
+#include "tests/ParamName.h"
 #include "tests/raster/TestPictures.h"
 
 #include <gtest/gtest.h>
@@ -251,7 +252,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Blt{5, 5, 4, 0, 0, 0, 12, 9}, Blt{5, 5, 4, 4, 0, 0, 0, 9},
                     Blt{5, 5, 4, 4, 0, 0, -3, 9}, // a negative source extent copies nothing
                     Blt{40, 0, 4, 4, 0, 0, 12, 9}, Blt{-40, 0, -4, 4, 0, 0, 12, 9}, // wholly outside
-                    Blt{0, 0, 16, 11, 30, 0, 12, 9}));
+                    Blt{0, 0, 16, 11, 30, 0, 12, 9}),
+    test::PrintedName{});
 
 TEST(StretchCopy, TwiceAsLargeDoublesEveryPixel)
 {

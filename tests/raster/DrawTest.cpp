@@ -1,5 +1,6 @@
 #include "raster/Draw.h"
 
+#include "tests/ParamName.h"
 #include "tests/raster/TestPictures.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FitCase{{0, 0, 10, 10}, {100, 50, 400, 250}, {150, 50, 350, 250}}, // offset bounds
                     FitCase{{0, 0, 3, 1}, {0, 0, 100, 100}, {0, 33, 100, 66}},        // h = 33.3 rounds down
                     FitCase{{0, 0, 2, 3}, {0, 0, 100, 100}, {16, 0, 83, 100}},        // w = 66.7 rounds up
-                    FitCase{{0, 0, 50, 20}, {-10, -10, 90, 90}, {-10, 20, 90, 60}}));
+                    FitCase{{0, 0, 50, 20}, {-10, -10, 90, 90}, {-10, 20, 90, 60}}),
+    test::PrintedName{});
 
 TEST(FitRect, AShapelessSourceGivesAnEmptyRectangleInsteadOfDividingByZero)
 {

@@ -1,6 +1,7 @@
 #include "raster/MulDiv.h"
 #include "raster/Rect.h"
 
+#include "tests/ParamName.h"
 #include "tests/raster/TestPictures.h"
 
 #include <gtest/gtest.h>
@@ -69,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, RectIntersect,
                                          IntersectCase{{0, 0, 10, 10}, {20, 20, 30, 30}, {}},
                                          IntersectCase{{0, 0, 10, 10}, {10, 0, 20, 10}, {}},
                                          IntersectCase{{0, 0, 10, 10}, {3, 3, 3, 8}, {}},
-                                         IntersectCase{{-50, -50, 50, 50}, {-60, 10, 0, 70}, {-50, 10, 0, 50}}));
+                                         IntersectCase{{-50, -50, 50, 50}, {-60, 10, 0, 70}, {-50, 10, 0, 50}}),
+                         test::PrintedName{});
 
 struct MulDivCase {
     std::int32_t a, b, c, expected;
@@ -97,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, MulDivTable,
                                          // a zero divisor and results beyond 32 bits give -1
                                          MulDivCase{5, 7, 0, -1}, MulDivCase{kMax, 2, 1, -1},
                                          MulDivCase{kMin, -1, 1, -1}, MulDivCase{kMin, 1, 1, kMin},
-                                         MulDivCase{kMax, kMax, kMax, kMax}));
+                                         MulDivCase{kMax, kMax, kMax, kMax}),
+                         test::PrintedName{});
 
 TEST(Half, TruncatesTowardZero)
 {

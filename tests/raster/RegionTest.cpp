@@ -1,6 +1,7 @@
 #include "raster/Region.h"
 #include "raster/Spans.h"
 
+#include "tests/ParamName.h"
 #include "tests/raster/TestPictures.h"
 
 #include <gtest/gtest.h>
@@ -339,7 +340,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TriangleCase{100, 50, 0, 100, 0, 50}, TriangleCase{0, 0, 100, 0, 100, 50},
                     TriangleCase{100, 100, 100, 50, 200, 100}, TriangleCase{100, 50, 200, 0, 200, 50},
                     // a mosaic cell: legs 20 and 10
-                    TriangleCase{40, 30, 60, 30, 40, 40}));
+                    TriangleCase{40, 30, 60, 30, 40, 40}),
+    test::PrintedName{});
 
 TEST(Triangle, TheTopLeftCornerTriangleAt200x100)
 {

@@ -1,10 +1,13 @@
 #include "scan/FolderScan.h"
 
+#include "tests/ParamName.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -209,7 +212,13 @@ INSTANTIATE_TEST_SUITE_P(Examples, PathHelpers, testing::Values(
     PathCase{"a.b/noext", "noext", ""},
     PathCase{"/pics.d/", "pics.d", ".d"},
     PathCase{"a//b.jpg/", "b.jpg", ".jpg"},
-    PathCase{".hidden", ".hidden", ".hidden"}));
+    PathCase{".hidden", ".hidden", ".hidden"}),
+    [](const auto& info) {
+        std::string spelt;
+        for (const char* c = info.param.path; *c; ++c)
+            spelt += *c == '/' ? " slash " : *c == '.' ? " dot " : std::string(1, *c);
+        return test::testName(spelt);
+    });
 
 // ---------------------------------------------------------------------------------------------
 
@@ -245,7 +254,8 @@ INSTANTIATE_TEST_SUITE_P(ByErrno, ScanErrors, testing::Values(
     // An unnamed failure must not borrow the text of the named code that shares its number.
     ErrnoCase{EIO, EIO, "I/O error 5"},
     ErrnoCase{ELOOP, ELOOP, "I/O error 40"},
-    ErrnoCase{ENAMETOOLONG, ENAMETOOLONG, "I/O error 36"}));
+    ErrnoCase{ENAMETOOLONG, ENAMETOOLONG, "I/O error 36"}),
+    [](const auto& info) { return std::string(strerrorname_np(info.param.err)); });
 
 TEST(IoErrorText, NamesTheClassicCodes)
 {

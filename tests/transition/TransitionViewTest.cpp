@@ -123,7 +123,8 @@ TEST_P(StepClamp, KeepsStepWithinOneToHundred)
 }
 INSTANTIATE_TEST_SUITE_P(Values, StepClamp,
                          ::testing::Values(std::pair{0, 1}, std::pair{1, 1}, std::pair{100, 100},
-                                           std::pair{250, 100}, std::pair{65535, 100}));
+                                           std::pair{250, 100}, std::pair{65535, 100}),
+                         [](const auto& info) { return "Step" + std::to_string(info.param.first); });
 
 TEST(TransitionView, LoadingAPictureResizesOnlyWithoutAlignAndChangesNothingShown)
 {
@@ -190,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Sequence{3, false, [] { auto r = range(3, 99, 3); r.push_back(100); return r; }()},
                       Sequence{100, false, {100}},
                       // A new control's first reverse transition draws frame 100 first.
-                      Sequence{4, true, range(100, 0, -4)}, Sequence{30, true, {100, 70, 40, 10, 0}}));
+                      Sequence{4, true, range(100, 0, -4)}, Sequence{30, true, {100, 70, 40, 10, 0}}),
+    [](const auto& info) { return "Step" + std::to_string(info.param.step) + (info.param.reverse ? "Reverse" : ""); });
 
 TEST(TransitionView, ExecuteWithoutPictureOrWhileBusyDoesNothing)
 {
@@ -610,7 +612,12 @@ TEST_P(StretchFine, FitsThePictureInTheClientAreaKeepingItsAspect)
 }
 INSTANTIATE_TEST_SUITE_P(Examples, StretchFine,
                          ::testing::Values(Fit{400, 100, 200, 200, Rect{0, 75, 200, 125}},
-                                           Fit{100, 100, 300, 200, Rect{50, 0, 250, 200}}));
+                                           Fit{100, 100, 300, 200, Rect{50, 0, 250, 200}}),
+                         [](const auto& info) {
+                             const Fit& f = info.param;
+                             return "Picture" + std::to_string(f.pw) + "x" + std::to_string(f.ph) + "InClient"
+                                    + std::to_string(f.cw) + "x" + std::to_string(f.ch);
+                         });
 
 TEST(TransitionViewGeometry, InvalidationFollowsTheStretchAndTheCentring)
 {

@@ -145,7 +145,11 @@ TEST_P(BeyondLastStyle, ShowsOnlyTheOldPictureAndAsksForNoRepaint)
 }
 
 INSTANTIATE_TEST_SUITE_P(Styles, BeyondLastStyle,
-                         ::testing::Combine(::testing::Values(118, 255), ::testing::Values(0, 50, 100)));
+                         ::testing::Combine(::testing::Values(118, 255), ::testing::Values(0, 50, 100)),
+                         [](const auto& info) {
+                             return "Style" + std::to_string(std::get<0>(info.param)) + "At"
+                                    + std::to_string(std::get<1>(info.param));
+                         });
 
 } // namespace
 } // namespace lmvo

@@ -177,7 +177,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // 192 comes within the band of 200: the strips snap to the full width.
                       StripCase{48, [](int, int y) { return y % 10 < 5; }},
                       // Second phase: every first strip whole, the 8 pixels at the right between.
-                      StripCase{52, [](int x, int y) { return y % 10 < 5 || x >= 192; }}));
+                      StripCase{52, [](int x, int y) { return y % 10 < 5 || x >= 192; }}),
+    [](const auto& info) { return "Progress" + std::to_string(info.param.P); });
 
 TEST(RegionStyles, LatticeMeetingShowsOnlyWhereBothLatticesReach)
 {
