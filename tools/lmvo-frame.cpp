@@ -6,6 +6,8 @@
 //
 // --sheet renders every style at that progress into one numbered contact sheet.
 
+#include "base/Ascii.h"
+#include "base/Clock.h"
 #include "tools/ContactSheet.h"
 #include "transition/BitmapImage.h"
 #include "transition/TransitionView.h"
@@ -13,7 +15,6 @@
 #include "transition/engine/Random.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QThread>
 #include <QWindow>
@@ -27,7 +28,6 @@
 #include <map>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace lmvo {
@@ -58,9 +58,8 @@ struct Options {
 void showAndPaint(TTransitionView& view)
 {
     view.show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!(view.windowHandle() && view.windowHandle()->isExposed()) && waited.elapsed() < 5000) {
+    const std::int64_t deadline = nowMs() + 5000;
+    while (!(view.windowHandle() && view.windowHandle()->isExposed()) && nowMs() < deadline) {
         QCoreApplication::processEvents();
         QThread::msleep(1);
     }
@@ -148,23 +147,9 @@ std::vector<unsigned char> encodeBmp24(const Bitmap& b)
     return out;
 }
 
-bool endsWith(std::string_view s, std::string_view suffix)
-{
-    if (s.size() < suffix.size())
-        return false;
-    for (std::size_t i = 0; i < suffix.size(); ++i) {
-        char c = s[s.size() - suffix.size() + i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-        if (c != suffix[i])
-            return false;
-    }
-    return true;
-}
-
 void writeFrame(const Bitmap& frame, const std::string& path)
 {
-    if (endsWith(path, ".png")) {
+    if (asciiLower(path).ends_with(".png")) {
         if (!imageOf(frame).save(QString::fromLocal8Bit(path.c_str()), "PNG"))
             throw std::runtime_error("cannot write " + path);
         return;
