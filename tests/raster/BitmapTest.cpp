@@ -12,19 +12,11 @@
 namespace lmvo {
 namespace {
 
+using test::backdrop;
 using test::codedPicture;
 using test::codeOf;
+using test::kBackdrop;
 using i64 = std::int64_t;
-
-constexpr Color kBackdrop = 0x123456;
-
-Bitmap backdrop(int w, int h)
-{
-    Bitmap b(w, h);
-    b.setBrushColor(kBackdrop);
-    b.fillRect(b.bounds(), kBackdrop);
-    return b;
-}
 
 // The source index of destination pixel p along one axis, or none when p is not covered,
 // straight from the mapping rule: the source pixel under the destination pixel's centre.

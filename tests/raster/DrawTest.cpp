@@ -8,17 +8,10 @@
 namespace lmvo {
 namespace {
 
+using test::backdrop;
 using test::codedPicture;
 using test::codeOf;
-
-constexpr Color kBackdrop = 0x123456;
-
-Bitmap backdrop(int w, int h)
-{
-    Bitmap b(w, h);
-    b.fillRect(b.bounds(), kBackdrop);
-    return b;
-}
+using test::kBackdrop;
 
 struct FitCase {
     Rect s, b, expected;

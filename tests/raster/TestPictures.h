@@ -36,6 +36,36 @@ inline Bitmap codedPicture(std::int32_t w, std::int32_t h)
     return b;
 }
 
+// A bitmap of one colour.
+inline Bitmap filled(std::int32_t w, std::int32_t h, Color c)
+{
+    Bitmap b(w, h);
+    b.fillRect(b.bounds(), c);
+    return b;
+}
+
+// What drawing tests draw on: one colour, the brush's too, so that pixels nothing drew stand out.
+constexpr Color kBackdrop = 0x123456;
+
+inline Bitmap backdrop(std::int32_t w, std::int32_t h)
+{
+    Bitmap b = filled(w, h, kBackdrop);
+    b.setBrushColor(kBackdrop);
+    return b;
+}
+
+// How many pixels of `r` have colour `c`.
+inline int countColor(const Bitmap& b, const Rect& r, Color c)
+{
+    int n = 0;
+    for (std::int32_t y = r.top; y < r.bottom; ++y)
+        for (std::int32_t x = r.left; x < r.right; ++x)
+            n += b.pixel(x, y) == c ? 1 : 0;
+    return n;
+}
+
+inline bool uniform(const Bitmap& b, const Rect& r, Color c) { return countColor(b, r, c) == r.width() * r.height(); }
+
 // Lists the pixels of the window [x0, x1) x [y0, y1) where the region and the predicate
 // disagree; empty when they agree everywhere.
 inline std::string regionMismatches(const Region& r, const std::function<bool(int, int)>& inside, int x0, int y0,

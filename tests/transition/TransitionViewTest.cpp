@@ -2,8 +2,10 @@
 // re-entrant cases where handlers stop, restart or destroy the control mid-transition.
 #include "transition/TransitionView.h"
 
+#include "base/Clock.h"
+#include "tests/raster/TestPictures.h"
+
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QPointer>
 #include <QTimer>
@@ -22,29 +24,16 @@ using View = TTransitionView;
 constexpr Color OldColor = 0x0000FF;
 constexpr Color NewColor = 0x00FF00;
 
-void fill(TPicture& p, int w, int h, Color c)
-{
-    Bitmap b(w, h);
-    b.fillRect(b.bounds(), c);
-    p.setGraphic(std::move(b));
-}
+using test::uniform;
 
-bool uniform(const Bitmap& b, const Rect& r, Color c)
-{
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            if (b.pixel(x, y) != c)
-                return false;
-    return true;
-}
+void fill(TPicture& p, int w, int h, Color c) { p.setGraphic(test::filled(w, h, c)); }
 
 // Runs events until `done` holds; false after a generous bound (a hang, not a timing check).
 bool spinUntil(const std::function<bool()>& done, int ms = 20000)
 {
-    QElapsedTimer t;
-    t.start();
+    const std::int64_t deadline = nowMs() + ms;
     while (!done()) {
-        if (t.elapsed() > ms)
+        if (nowMs() > deadline)
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -373,10 +362,9 @@ TEST(TransitionView, EachStepWaitsLongerThanTheDelay)
     Events e;
     auto v = makeView(e);
     v->SetDelay(40);
-    QElapsedTimer t;
-    t.start();
+    const std::int64_t start = nowMs();
     v->Execute();
-    EXPECT_GE(t.elapsed(), 960); // 24 waits of more than 40 ms
+    EXPECT_GE(nowMs() - start, 960); // 24 waits of more than 40 ms
     EXPECT_EQ(e.completes, 1);
 }
 
@@ -397,10 +385,9 @@ TEST(TransitionView, NothingWaitsAfterTheLastFrame)
     auto v = makeView(e);
     v->SetStep(100);
     v->SetDelay(60000);
-    QElapsedTimer t;
-    t.start();
+    const std::int64_t start = nowMs();
     v->Execute();
-    EXPECT_LT(t.elapsed(), 30000); // a wait would take the whole minute
+    EXPECT_LT(nowMs() - start, 30000); // a wait would take the whole minute
 }
 
 TEST(TransitionView, AHandlerMayDestroyTheControlInsideItsLoop)
@@ -538,10 +525,9 @@ TEST(TransitionViewThreaded, StopWakesAWorkerSleepingALongDelay)
     v->SetDelay(65535);
     v->Execute();
     ASSERT_TRUE(spinUntil([&] { return !e.progress.empty(); }));
-    QElapsedTimer t;
-    t.start();
+    const std::int64_t start = nowMs();
     v->Stop();
-    EXPECT_LT(t.elapsed(), 30000); // the sleep would last over a minute
+    EXPECT_LT(nowMs() - start, 30000); // the sleep would last over a minute
     EXPECT_FALSE(v->Busy());
     EXPECT_EQ(TAnimateThread::liveCount(), 0);
     EXPECT_EQ(e.completes, 0);

@@ -2,6 +2,8 @@
 // the last, and the clip a custom-draw handler leaves behind.
 #include "transition/engine/FrameRenderer.h"
 
+#include "tests/raster/TestPictures.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -16,24 +18,8 @@ constexpr Color InkColor = 0xABCDEF;
 constexpr int W = 30;
 constexpr int H = 20;
 
-Bitmap solid(Color c)
-{
-    Bitmap b(W, H);
-    b.fillRect(b.bounds(), c);
-    return b;
-}
-
-// Counts the pixels of `r` that have colour `c`.
-int count(const Bitmap& b, const Rect& r, Color c)
-{
-    int n = 0;
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            n += b.pixel(x, y) == c ? 1 : 0;
-    return n;
-}
-
-bool uniform(const Bitmap& b, const Rect& r, Color c) { return count(b, r, c) == r.width() * r.height(); }
+using test::countColor;
+using test::uniform;
 
 class FakeHost : public FrameHost {
 public:
@@ -55,8 +41,8 @@ public:
 class FrameRendererTest : public ::testing::Test {
 protected:
     Bitmap display{W, H};
-    Bitmap oldBitmap = solid(OldColor);
-    Bitmap newBitmap = solid(NewColor);
+    Bitmap oldBitmap = test::filled(W, H, OldColor);
+    Bitmap newBitmap = test::filled(W, H, NewColor);
     FakeHost host;
     Random rnd{1};
 
@@ -101,7 +87,7 @@ TEST_F(FrameRendererTest, Style0HandlerDrawingAloneRemainsAtProgressZero)
     std::uint8_t progress = 0;
     EXPECT_TRUE(compose(0, progress));
     EXPECT_TRUE(uniform(display, Rect{0, 0, 5, 5}, InkColor));
-    EXPECT_EQ(count(display, display.bounds(), OldColor), W * H - 25);
+    EXPECT_EQ(countColor(display, display.bounds(), OldColor), W * H - 25);
 }
 
 TEST_F(FrameRendererTest, AClipLeftByAHandlerDoesNotLeakIntoTheNextFrame)
@@ -128,7 +114,7 @@ TEST_F(FrameRendererTest, AHandlerThatEndsTheTransitionAbandonsTheFrame)
     std::uint8_t progress = 60;
     EXPECT_FALSE(compose(0, progress));
     EXPECT_TRUE(host.invalidated.empty());
-    EXPECT_EQ(count(display, display.bounds(), NewColor), 0);
+    EXPECT_EQ(countColor(display, display.bounds(), NewColor), 0);
 }
 
 class BeyondLastStyle : public FrameRendererTest, public ::testing::WithParamInterface<std::tuple<int, int>> {};

@@ -2,6 +2,8 @@
 
 #include "transition/engine/RegionBuilders.h"
 
+#include "tests/raster/TestPictures.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -18,17 +20,11 @@ OptRegion styleRegion(int style, int W, int H, int P, Random& rnd)
     return regionStyleRegion(style, FrameGeometry::of(W, H, P, 4), rnd);
 }
 
-// Compares the pixels of the picture that `rgn` shows with a predicate; names the first
-// pixel that disagrees. Only the picture matters: a frame clips the new picture to it.
+// Compares the pixels of the picture that `rgn` shows with a predicate; names the pixels
+// that disagree. Only the picture matters: a frame clips the new picture to it.
 std::string mismatch(const OptRegion& rgn, int W, int H, const std::function<bool(int, int)>& shown)
 {
-    if (!rgn)
-        return "none";
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            if (rgn->contains(x, y) != shown(x, y))
-                return "pixel (" + std::to_string(x) + ", " + std::to_string(y) + ")";
-    return {};
+    return rgn ? test::regionMismatches(*rgn, shown, 0, 0, W, H) : "none";
 }
 
 bool samePixels(const OptRegion& a, const OptRegion& b, int W, int H)
