@@ -43,18 +43,35 @@ QString applicationTitle();
 // after ".".
 QString errorBoxText(const QString& message);
 
-// Reports a failure in the application's standard error box. The box is opened from a queued
-// call, so a report made inside a paint event or a nested loop opens no loop there; while a
-// box is open, further reports are passed over instead of stacking boxes.
+// Reports a failure in the application's standard error box. Reports are queued, never passed
+// over: boxes are opened from a queued call, one at a time, each after the previous one has been
+// dismissed, so a report made inside a paint event or a nested loop opens no loop there. Reports
+// that arrive while a box is open are gathered into the next box, which lists the first few and
+// counts the rest.
 void reportError(const QString& message);
-// Shows the box at once (for the last safety net and for tests that pump no events).
+// Queues the report and shows what is queued at once, unless a box is already open (then the
+// open box's turn shows it after it).
 void reportErrorNow(const QString& message);
+// Whether reports wait for their box or a box is open.
+[[nodiscard]] bool reportsPending();
+// Calls `then` once no report waits and no box is open: at once when that is so already, else
+// from a queued call after the last box has been dismissed, and not at all when `context` has
+// gone by then. A window that ends calls this first, so its last reports are seen over it.
+void whenReportsShown(QObject* context, std::function<void()> then);
+
+// Holds boxes back while it lives: reports made meanwhile wait, and their box opens from a queued
+// call once the last holder has gone. A transition playing in-line holds them, so that a box
+// never stops a picture half-way in until it is dismissed.
+class BoxesHeldBack {
+public:
+    BoxesHeldBack();
+    ~BoxesHeldBack();
+    BoxesHeldBack(const BoxesHeldBack&) = delete;
+    BoxesHeldBack& operator=(const BoxesHeldBack&) = delete;
+};
 
 // Runs a handler and reports what escapes it; an exception must never unwind through Qt's
 // event loop. Returns false when the handler failed.
 bool guarded(const std::function<void()>& handler) noexcept;
-
-// Number of reports passed over because a box was open (tests read it).
-int droppedReports();
 
 } // namespace lmvo
