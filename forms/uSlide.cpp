@@ -2,7 +2,6 @@
 
 #include "forms/ErrorReporter.h"
 #include "forms/PointerHider.h"
-#include "forms/ScreenSaver.h"
 #include "scan/SharedState.h"
 #include "transition/TransitionView.h"
 #include "transition/engine/Random.h"
@@ -11,13 +10,16 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
 
+#include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace lmvo {
 
@@ -32,7 +34,7 @@ public:
         if (!form_)
             return;
         if (--form_->handlerDepth_ == 0 && form_->closeRequested_)
-            form_->done(QDialog::Rejected);
+            form_->finishClose();
     }
     HandlerScope(const HandlerScope&) = delete;
     HandlerScope& operator=(const HandlerScope&) = delete;
@@ -93,13 +95,17 @@ Tfrm_slide::Tfrm_slide(QWidget* parent) : QDialog(parent), ui(std::make_unique<U
     Timer.setInterval(DefaultInterval);
     connect(&Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
 
-    screenSaver_ = new ScreenSaverInhibitor(this);
     new PointerHider(this);
+    preloader_ = new PicturePreloader(this);
+    preloader_->setObjectName(QStringLiteral("Preloader"));
+    connect(preloader_, &PicturePreloader::prepared, this, [this] { guarded([this] { preparedArrived(); }); });
 
     FormCreate();
 }
 
-Tfrm_slide::~Tfrm_slide() = default;
+// The worker is joined when the preloader goes with the window's children; cancelled now, the
+// load under way ends early.
+Tfrm_slide::~Tfrm_slide() { preloader_->cancel(); }
 
 QWidget* Tfrm_slide::WaitingPanel() const { return ui->Panel2; }
 
@@ -115,18 +121,31 @@ void Tfrm_slide::FormCreate()
     TransitionView_->SetCenter(true);
     TransitionView_->SetStretch(true);
     TransitionView_->SetThreaded(false);
+    // The first transition starts from what the user sees: the black waiting panel.
+    TransitionView_->SetColor(0x000000);
+    TransitionView_->installEventFilter(this);
 
-    // A constructor must not let a failure escape: a picture that fails is passed over.
-    guarded([this] { loadOrPassOver(); });
+    fit_ = KeepProportions ? FitMode::FitInside : FitMode::Stretch;
+    order_ = std::make_unique<ShowOrder>(PictureFiles.size(), ShufflePlay, processRandom());
+    // A constructor must not let a failure escape.
+    guarded([this] {
+        prepareAhead();
+        UpdateTimer();
+    });
 }
 
 void Tfrm_slide::FormShow()
 {
     coverScreen();
     ui->Panel2->raise();
-    screenSaver_->inhibit();
-    if (closeRequested_ && handlerDepth_ == 0)
-        QMetaObject::invokeMethod(this, [this] { done(QDialog::Rejected); }, Qt::QueuedConnection);
+    if (closeRequested_) {
+        // Closed before it was shown: a close asked for before the modal loop runs would be
+        // forgotten by it, and the screen saver is not held for a show that has ended.
+        if (handlerDepth_ == 0)
+            QMetaObject::invokeMethod(this, [this] { finishClose(); }, Qt::QueuedConnection);
+        return;
+    }
+    screenSaver_.inhibit();
 }
 
 void Tfrm_slide::coverScreen()
@@ -196,13 +215,19 @@ void Tfrm_slide::closeEvent(QCloseEvent* event)
     guarded([this] { N4Click(); });
 }
 
+bool Tfrm_slide::eventFilter(QObject* watched, QEvent* event)
+{
+    // A new client size (the window moved to another screen, say) makes the prepared picture
+    // the wrong size: prepare it again.
+    if (watched == TransitionView_ && event->type() == QEvent::Resize)
+        guarded([this] { prepareAhead(); });
+    return QDialog::eventFilter(watched, event);
+}
+
 void Tfrm_slide::TimerTimer()
 {
     HandlerScope scope(*this);
-    guarded([this] {
-        ui->Panel2->hide();
-        ShowNext();
-    });
+    guarded([this] { ShowNext(); });
 }
 
 void Tfrm_slide::N1Click()
@@ -215,12 +240,14 @@ void Tfrm_slide::N1Click()
     });
 }
 
+// The picture prepared for the next tick stays; the next tick, one interval from now, shows it.
 void Tfrm_slide::N2Click()
 {
     HandlerScope scope(*this);
     guarded([this] {
         paused(false);
-        loadOrPassOver();
+        prepareAhead();
+        UpdateTimer();
     });
 }
 
@@ -230,6 +257,7 @@ void Tfrm_slide::N4Click()
     guarded([this] {
         TransitionView_->Stop();
         SetTimerEnabled(false);
+        exiting_ = true;
         requestClose();
     });
 }
@@ -243,7 +271,26 @@ void Tfrm_slide::paused(bool on)
 void Tfrm_slide::requestClose()
 {
     closeRequested_ = true;
-    screenSaver_->release();
+    screenSaver_.release();
+}
+
+// Carried out when the outermost handler has ended. Reports still waiting are shown over the
+// show first: once it has gone the program ends, and they would be lost.
+void Tfrm_slide::finishClose()
+{
+    // Not shown yet: FormShow carries the close out from the modal loop.
+    if (closing_ || !isVisible())
+        return;
+    closing_ = true;
+    preloader_->cancel();
+    whenReportsShown(this, [this] { done(QDialog::Rejected); });
+}
+
+void Tfrm_slide::endShow()
+{
+    TransitionView_->Stop();
+    SetTimerEnabled(false);
+    requestClose();
 }
 
 // The timer runs exactly when no transition is under way and there are pictures; a show that
@@ -254,70 +301,156 @@ void Tfrm_slide::UpdateTimer()
     SetTimerEnabled(!TransitionView_->Busy() && !PictureFiles.empty() && N1_->isEnabled() && !closeRequested_);
 }
 
+// One tick: the next picture of the show comes in through a transition. A picture that fails is
+// reported and the tick goes straight on with the one after it, at most once round the list;
+// when every picture has failed, the show ends.
 void Tfrm_slide::ShowNext()
 {
     if (PictureFiles.empty())
         return;
-    if (TransitionView_->Busy()) {
+    if (TransitionView_->Busy())
         TransitionView_->Stop();
-        loadOrPassOver();
-    }
     TransitionView_->SetStyle(int(processRandom().draw(StyleCount)) + 1);
-    if (!loadOrPassOver())
-        return;
 
+    // The tick's own reports, and any others, open their boxes when it has ended: a box opened
+    // inside it would stop a picture half-way in, or keep the tick waiting, until dismissed.
+    const BoxesHeldBack heldBack;
     QPointer<Tfrm_slide> self(this);
+    std::set<std::size_t> failed;
+    while (failed.size() < PictureFiles.size()) {
+        std::int32_t position = 0;
+        const std::size_t index = takeStep(position);
+        if (failed.count(index))
+            continue;
+        Outcome got = obtain(index);
+        if (!self)
+            return;
+        if (got.abandoned) {
+            PictureIndex = position; // shown when the show goes on
+            return;
+        }
+        if (got.picture) {
+            present(std::move(*got.picture));
+            break;
+        }
+        failed.insert(index);
+        reportFailure(index, got.error);
+    }
+    if (!self)
+        return;
+    if (failed.size() >= PictureFiles.size())
+        endShow();
+    prepareAhead();
+    UpdateTimer();
+}
+
+// The position of the next picture, and its index in the list. At the end of the list the show
+// begins a new pass when it loops and is asked to close otherwise (the picture at the start is
+// taken all the same, so its transition still plays).
+std::size_t Tfrm_slide::takeStep(std::int32_t& position)
+{
+    if (PictureIndex < 0 || std::size_t(PictureIndex) >= PictureFiles.size()) {
+        PictureIndex = 0;
+        order_->beginNextPass();
+        if (LoopPlay != 1)
+            endShow();
+    }
+    position = PictureIndex++;
+    return order_->at(std::size_t(position));
+}
+
+// The picture at `index`, loaded at the shown size: prepared ahead, or waited for with the event
+// loop turning, so that Escape, the menu and pause keep working meanwhile.
+Tfrm_slide::Outcome Tfrm_slide::obtain(std::size_t index)
+{
+    if (auto known = failedAhead_.extract(index)) {
+        if (FileStamp::of(known.mapped().request.path) == known.mapped().stamp)
+            return {std::nullopt, known.mapped().error, false};
+    }
+    if (!preloader_->wanted() || preloader_->wanted()->index != index)
+        ++unforeseen_;
+    QPointer<Tfrm_slide> self(this);
+    for (;;) {
+        const PictureRequest request{index, PictureFiles[index], PictureSize()};
+        if (std::optional<PreparedPicture> ready = preloader_->take(request))
+            return {std::move(ready->picture), std::move(ready->error), false};
+        preloader_->prepare(request); // nothing when it is under way already
+        waiting_ = true;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (!self)
+            return {std::nullopt, {}, true};
+        waiting_ = false;
+        if (exiting_ || !N1_->isEnabled())
+            return {std::nullopt, {}, true};
+    }
+}
+
+void Tfrm_slide::present(Bitmap&& picture)
+{
+    ui->Panel2->hide();
+    TransitionView_->Picture().setGraphic(std::move(picture));
     try {
         TransitionView_->Execute();
     } catch (const std::exception& e) {
         reportError(QString::fromUtf8(e.what()));
     }
-    if (self)
-        UpdateTimer();
 }
 
-// Loads the picture at PictureIndex into the control and advances past it. At the end of
-// the list the show wraps round when it loops and is asked to close otherwise (the picture
-// at the start is loaded all the same, so its transition still plays). A picture that fails
-// is reported once per show and passed over; when every picture of the list has failed in a
-// row, the show ends.
-bool Tfrm_slide::LoadNextPicture()
+// A file counts as reported once its report is queued: the reporter loses none.
+void Tfrm_slide::reportFailure(std::size_t index, const QString& message)
 {
-    if (PictureFiles.empty())
-        return false;
+    if (reportedFailures_.insert(index).second)
+        reportError(message);
+}
+
+DisplaySize Tfrm_slide::PictureSize() const
+{
+    Rect client = TransitionView_->ClientRect();
+    if (!isVisible() || client.isEmpty()) {
+        if (const QScreen* s = screen()) {
+            const qreal ratio = s->devicePixelRatio();
+            client = rectOfSize(qRound(s->geometry().width() * ratio), qRound(s->geometry().height() * ratio));
+        }
+    }
+    return {std::max(client.width(), 1), std::max(client.height(), 1), fit_};
+}
+
+// Asks the worker for the picture the next tick will take, by the show's own order, passing
+// over the pictures already known to fail.
+void Tfrm_slide::prepareAhead()
+{
+    if (waiting_ || closeRequested_ || PictureFiles.empty() || !order_)
+        return;
     const std::size_t count = PictureFiles.size();
-    if (PictureIndex < 0 || std::size_t(PictureIndex) >= count) {
-        PictureIndex = 0;
-        if (LoopPlay != 1) {
-            TransitionView_->Stop();
-            SetTimerEnabled(false);
-            requestClose();
+    std::size_t position = std::size_t(std::max<std::int32_t>(PictureIndex, 0));
+    bool nextPass = false;
+    for (std::size_t walked = 0; walked < count; ++walked, ++position) {
+        if (position >= count) {
+            if (nextPass)
+                return;
+            position = 0;
+            nextPass = true;
         }
+        const std::size_t index = order_->at(position, nextPass);
+        if (failedAhead_.count(index))
+            continue;
+        preloader_->prepare({index, PictureFiles[index], PictureSize()});
+        return;
     }
-    const std::size_t index = std::size_t(PictureIndex);
-    try {
-        TransitionView_->Picture().LoadFromFile(PictureFiles[index]);
-    } catch (const std::exception& e) {
-        ++PictureIndex;
-        if (reportedFailures_.insert(index).second)
-            reportError(QString::fromUtf8(e.what()));
-        if (++failuresInARow_ >= count) {
-            TransitionView_->Stop();
-            SetTimerEnabled(false);
-            requestClose();
-        }
-        return false;
-    }
-    failuresInARow_ = 0;
-    ++PictureIndex;
-    return true;
 }
 
-bool Tfrm_slide::loadOrPassOver()
+// A failure the look-ahead met is kept for its tick, and the look-ahead goes on past it.
+void Tfrm_slide::preparedArrived()
 {
-    const bool loaded = LoadNextPicture();
-    UpdateTimer();
-    return loaded;
+    if (waiting_ || closeRequested_)
+        return;
+    const PreparedPicture* ready = preloader_->ready();
+    if (!ready || ready->picture)
+        return;
+    const PictureRequest request = ready->request;
+    if (std::optional<PreparedPicture> failure = preloader_->take(request))
+        failedAhead_.insert_or_assign(request.index, std::move(*failure));
+    prepareAhead();
 }
 
 } // namespace lmvo

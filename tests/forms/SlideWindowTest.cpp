@@ -1,6 +1,8 @@
 // The slideshow window driven through its real modal loop on the offscreen platform, with a
 // short interval and pictures of solid colours, so the colour shown tells which picture it is.
 #include "forms/ErrorReporter.h"
+#include "forms/PicturePreloader.h"
+#include "forms/ScreenSaver.h"
 #include "forms/uSlide.h"
 #include "scan/SharedState.h"
 #include "transition/TransitionView.h"
@@ -13,19 +15,48 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace lmvo {
 namespace {
 
+const std::vector<Color> palette = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0x808080};
+
+// Boxes as a user sees them; `whileOpen` runs while a box is open, as long as a user reads it.
 class RecordingBoxes final : public MessageBoxes {
 public:
-    void show(QWidget*, const MessageBoxRequest& box) override { shown.push_back(box); }
+    void show(QWidget* owner, const MessageBoxRequest& box) override
+    {
+        ++open;
+        maxOpen = std::max(maxOpen, open);
+        owners.push_back(owner);
+        shown.push_back(box);
+        if (whileOpen)
+            whileOpen();
+        --open;
+    }
+    // How many boxes name `file`.
+    [[nodiscard]] int naming(const QString& file) const
+    {
+        return int(std::count_if(shown.begin(), shown.end(), [&](const auto& b) { return b.text.contains(file); }));
+    }
     std::vector<MessageBoxRequest> shown;
+    std::vector<QWidget*> owners;
+    std::function<void()> whileOpen;
+    int open = 0;
+    int maxOpen = 0;
 };
 
-const std::vector<Color> palette = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF};
+void writePicture(const QString& path, Color colour, QSize size = {40, 30})
+{
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(QColor::fromRgb(QRgb(0xFF000000u | colour)));
+    ASSERT_TRUE(img.save(path, "BMP"));
+}
 
 class SlideWindowTest : public ::testing::Test {
 protected:
@@ -36,28 +67,31 @@ protected:
         PictureFiles.clear();
         PictureIndex = 0;
         LoopPlay = 0;
+        KeepProportions = false;
+        ShufflePlay = false;
     }
     void TearDown() override
     {
         setMessageBoxes(nullptr);
         PictureFiles.clear();
+        KeepProportions = false;
+        ShufflePlay = false;
     }
 
+    QString pathOf(int i) const { return dir.filePath(QStringLiteral("p%1.bmp").arg(i)); }
+
     // Pictures named p<i>.bmp in solid colours; `broken` ones hold garbage.
-    void makePictures(int count, std::vector<int> broken = {})
+    void makePictures(int count, const std::vector<int>& broken = {}, QSize size = {40, 30})
     {
         for (int i = 0; i < count; ++i) {
-            const QString path = dir.filePath(QStringLiteral("p%1.bmp").arg(i));
             if (std::find(broken.begin(), broken.end(), i) != broken.end()) {
-                QFile f(path);
+                QFile f(pathOf(i));
                 ASSERT_TRUE(f.open(QIODevice::WriteOnly));
                 f.write("not a picture at all");
             } else {
-                QImage img(40, 30, QImage::Format_RGB32);
-                img.fill(QColor::fromRgb(QRgb(0xFF000000u | palette[std::size_t(i)])));
-                ASSERT_TRUE(img.save(path, "BMP"));
+                writePicture(pathOf(i), palette[std::size_t(i)], size);
             }
-            PictureFiles.push_back(path.toStdString());
+            PictureFiles.push_back(pathOf(i).toStdString());
         }
     }
 
@@ -66,8 +100,9 @@ protected:
     std::vector<int> runShow(const std::function<void(Tfrm_slide&, int)>& onShown = {},
                              const std::function<void(Tfrm_slide&)>& prepare = {})
     {
-        std::vector<int> shown;
+        shown.clear();
         Tfrm_slide form;
+        window = &form;
         form.resize(320, 240);
         form.TransitionView()->SetDelay(0);
         form.TransitionView()->SetStep(25);
@@ -87,37 +122,38 @@ protected:
             form.N4Click();
         });
         form.exec();
+        unforeseen = form.UnforeseenPictures();
         return shown;
     }
 
     QTemporaryDir dir;
     RecordingBoxes boxes;
+    std::vector<int> shown;
+    const QWidget* window = nullptr;
+    int unforeseen = 0;
 };
 
-TEST_F(SlideWindowTest, ShowWithoutLoopingShowsEveryPictureOncePictureZeroLastThenCloses)
-{
-    makePictures(3);
-    EXPECT_EQ(runShow(), (std::vector<int>{1, 2, 0}));
-    EXPECT_EQ(PictureIndex, 1);
-    EXPECT_TRUE(boxes.shown.empty());
-}
+struct SequenceCase {
+    const char* name;
+    int count;
+    std::vector<int> broken;
+    bool loop;
+    int escapeAfter; // displays; 0: the show ends by itself
+    int pauseAfter;  // displays after which Space is pressed twice; 0: never
+    std::vector<int> shown;
+    int indexAfter; // PictureIndex when the show has ended
+    friend void PrintTo(const SequenceCase& c, std::ostream* os) { *os << c.name; }
+};
 
-TEST_F(SlideWindowTest, LoopingShowWrapsUntilEscape)
-{
-    makePictures(3);
-    LoopPlay = 1;
-    const auto shown = runShow([](Tfrm_slide& f, int n) {
-        if (n == 5)
-            f.FormKeyDown(Qt::Key_Escape);
-    });
-    EXPECT_EQ(shown, (std::vector<int>{1, 2, 0, 1, 2}));
-}
+class ShowSequenceTest : public SlideWindowTest, public ::testing::WithParamInterface<SequenceCase> {};
 
-TEST_F(SlideWindowTest, PauseAndContinuePassOverOnePicture)
+TEST_P(ShowSequenceTest, EveryPictureInOrderBrokenOnesReportedOnceAndPassedOver)
 {
-    makePictures(4);
-    const auto shown = runShow([](Tfrm_slide& f, int n) {
-        if (n == 1) {
+    const SequenceCase& c = GetParam();
+    makePictures(c.count, c.broken);
+    LoopPlay = c.loop ? 1 : 0;
+    const auto shownNow = runShow([&](Tfrm_slide& f, int n) {
+        if (n == c.pauseAfter) {
             f.FormKeyDown(Qt::Key_Space);
             EXPECT_FALSE(f.N1()->isEnabled());
             EXPECT_TRUE(f.N2()->isEnabled());
@@ -125,10 +161,224 @@ TEST_F(SlideWindowTest, PauseAndContinuePassOverOnePicture)
             f.FormKeyDown(Qt::Key_Space);
             EXPECT_TRUE(f.N1()->isEnabled());
             EXPECT_FALSE(f.N2()->isEnabled());
-            EXPECT_TRUE(f.TimerEnabled());
         }
+        if (n == c.escapeAfter)
+            f.FormKeyDown(Qt::Key_Escape);
     });
-    EXPECT_EQ(shown, (std::vector<int>{1, 3, 0}));
+    EXPECT_EQ(shownNow, c.shown);
+    EXPECT_EQ(PictureIndex, c.indexAfter);
+    for (int i = 0; i < c.count; ++i) {
+        const bool broken = std::find(c.broken.begin(), c.broken.end(), i) != c.broken.end();
+        EXPECT_EQ(boxes.naming(QStringLiteral("p%1.bmp").arg(i)), broken ? 1 : 0) << "picture " << i;
+    }
+    for (const MessageBoxRequest& b : boxes.shown)
+        EXPECT_EQ(b.icon, BoxIcon::Stop);
+    for (const QWidget* owner : boxes.owners)
+        EXPECT_EQ(owner, window);
+    if (c.broken.empty()) {
+        EXPECT_EQ(unforeseen, 0) << "a tick took a picture the look-ahead had not prepared";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shows, ShowSequenceTest,
+    ::testing::Values(SequenceCase{"WithoutLooping", 3, {}, false, 0, 0, {0, 1, 2, 0}, 1},
+                      SequenceCase{"Looping", 3, {}, true, 5, 0, {0, 1, 2, 0, 1}, 2},
+                      SequenceCase{"OnePictureLooping", 1, {}, true, 3, 0, {0, 0, 0}, 1},
+                      SequenceCase{"PauseAndContinueKeepTheOrder", 4, {}, false, 0, 1, {0, 1, 2, 3, 0}, 1},
+                      SequenceCase{"BrokenPictureLooping", 3, {1}, true, 4, 0, {0, 2, 0, 2}, 3},
+                      SequenceCase{"BrokenRunWithoutLooping", 4, {1, 2}, false, 0, 0, {0, 3, 0}, 1},
+                      SequenceCase{"BrokenFirstPicture", 3, {0}, false, 0, 0, {1, 2, 1}, 2},
+                      SequenceCase{"OnlyBrokenPictures", 2, {0, 1}, true, 0, 0, {}, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A box held open across several ticks: the failures met meanwhile follow it, none is lost, and
+// only one box is ever open.
+class HeldBoxTest : public SlideWindowTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(HeldBoxTest, FailuresDuringAnOpenBoxAreAllReportedAfterIt)
+{
+    makePictures(6, {1, 3, 4});
+    LoopPlay = GetParam() ? 1 : 0;
+    boxes.whileOpen = [this] {
+        const std::size_t until = shown.size() + 2;
+        while (shown.size() < until && !(window && static_cast<const Tfrm_slide*>(window)->CloseRequested()))
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    };
+    const auto shownNow = runShow([](Tfrm_slide& f, int n) {
+        if (n == 7)
+            f.FormKeyDown(Qt::Key_Escape);
+    });
+    const std::vector<int> expected = GetParam() ? std::vector<int>{0, 2, 5, 0, 2, 5, 0} : std::vector<int>{0, 2, 5, 0};
+    EXPECT_EQ(shownNow, expected);
+    EXPECT_EQ(boxes.maxOpen, 1);
+    for (int i : {1, 3, 4})
+        EXPECT_EQ(boxes.naming(QStringLiteral("p%1.bmp").arg(i)), 1) << "picture " << i;
+    for (const QWidget* owner : boxes.owners)
+        EXPECT_EQ(owner, window);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shows, HeldBoxTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Looping" : "WithoutLooping"; });
+
+TEST_F(SlideWindowTest, ShuffledPassesTakeEveryPictureOnceAsTheLookAheadForesaw)
+{
+    makePictures(5);
+    LoopPlay = 1;
+    ShufflePlay = true;
+    const auto shownNow = runShow([](Tfrm_slide& f, int n) {
+        if (n == 15)
+            f.FormKeyDown(Qt::Key_Escape);
+    });
+    ASSERT_EQ(shownNow.size(), 15u);
+    for (std::size_t pass = 0; pass < 3; ++pass) {
+        std::vector<int> sorted(shownNow.begin() + long(pass * 5), shownNow.begin() + long(pass * 5 + 5));
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(sorted, (std::vector<int>{0, 1, 2, 3, 4})) << "pass " << pass;
+        if (pass > 0) {
+            EXPECT_NE(shownNow[pass * 5], shownNow[pass * 5 - 1]) << "pass " << pass;
+        }
+    }
+    EXPECT_EQ(unforeseen, 0);
+}
+
+TEST_F(SlideWindowTest, FirstTransitionStartsFromTheBlackWaitingPanel)
+{
+    makePictures(2);
+    int frames = 0;
+    runShow([](Tfrm_slide& f, int) { f.FormKeyDown(Qt::Key_Escape); },
+            [&](Tfrm_slide& f) {
+                f.TransitionView()->OnProgress = [&](TTransitionView& v) {
+                    if (++frames != 1)
+                        return;
+                    const Bitmap& b = v.DisplayBitmap();
+                    for (int y = 0; y < b.height(); y += 7)
+                        for (int x = 0; x < b.width(); x += 7)
+                            ASSERT_TRUE(b.pixel(x, y) == 0x000000 || b.pixel(x, y) == palette[0]) << x << "," << y;
+                };
+            });
+    EXPECT_GE(frames, 1);
+}
+
+// Every picture is loaded at the control's client size, also after that size has changed, and
+// covers it: stretched, or fitted inside on black.
+class PictureSizeTest : public SlideWindowTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PictureSizeTest, EveryPictureIsLoadedAtTheClientSizeAndCoversIt)
+{
+    KeepProportions = GetParam();
+    makePictures(3, {}, {80, 30});
+    LoopPlay = 1;
+    Rect firstClient;
+    const auto shownNow = runShow([&](Tfrm_slide& f, int n) {
+        TTransitionView& v = *f.TransitionView();
+        const Rect client = v.ClientRect();
+        if (n == 1)
+            firstClient = client;
+        else
+            EXPECT_NE(client, firstClient) << "the window was not resized";
+        EXPECT_EQ(v.Picture().width(), client.width()) << "display " << n;
+        EXPECT_EQ(v.Picture().height(), client.height()) << "display " << n;
+        EXPECT_EQ(v.geometry(), v.parentWidget()->rect());
+        v.repaint();
+        const Bitmap& screen = v.PaintBuffer();
+        ASSERT_FALSE(screen.isEmpty());
+        const Color edge = KeepProportions ? 0x000000 : palette[std::size_t(n - 1)];
+        for (auto [x, y] : {std::pair{0, 0}, {screen.width() - 1, 0}, {0, screen.height() - 1},
+                            {screen.width() - 1, screen.height() - 1}})
+            EXPECT_EQ(screen.pixel(x, y), edge) << x << "," << y;
+        EXPECT_EQ(screen.pixel(screen.width() / 2, screen.height() / 2), palette[std::size_t(n - 1)]);
+        if (n == 1) {
+            f.setWindowState(Qt::WindowNoState);
+            f.resize(400, 300);
+        }
+        if (n == 3)
+            f.FormKeyDown(Qt::Key_Escape);
+    });
+    EXPECT_EQ(shownNow, (std::vector<int>{0, 1, 2}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Fits, PictureSizeTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "KeepProportions" : "Stretch"; });
+
+// A file changed after its picture was prepared and before its tick: what its tick meets is the
+// file as it is then.
+struct ChangeCase {
+    const char* name;
+    std::function<void(const QString& path)> change;
+    std::vector<int> shown;
+    bool reported;
+    friend void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class FileChangeTest : public SlideWindowTest, public ::testing::WithParamInterface<ChangeCase> {};
+
+TEST_P(FileChangeTest, TheTickMeetsTheFileAsItIsNow)
+{
+    makePictures(3);
+    bool changed = false;
+    const auto shownNow = runShow({}, [&](Tfrm_slide& f) {
+        auto* preloader = f.findChild<PicturePreloader*>(QStringLiteral("Preloader"));
+        ASSERT_NE(preloader, nullptr);
+        QObject::connect(preloader, &PicturePreloader::prepared, &f, [&, preloader] {
+            const PreparedPicture* ready = preloader->ready();
+            if (changed || !ready || ready->request.index != 1)
+                return;
+            changed = true;
+            GetParam().change(pathOf(1));
+        });
+    });
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(shownNow, GetParam().shown);
+    EXPECT_EQ(boxes.naming(QStringLiteral("p1.bmp")), GetParam().reported ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, FileChangeTest,
+    ::testing::Values(ChangeCase{"Removed", [](const QString& p) { QFile::remove(p); }, {0, 2, 0}, true},
+                      ChangeCase{"ReplacedByAnotherPicture",
+                                 [](const QString& p) {
+                                     writePicture(p + QStringLiteral(".new.bmp"), palette[6]);
+                                     std::rename((p + QStringLiteral(".new.bmp")).toLocal8Bit().constData(),
+                                                 p.toLocal8Bit().constData());
+                                 },
+                                 {0, 6, 2, 0},
+                                 false},
+                      ChangeCase{"ReplacedByAFolder",
+                                 [](const QString& p) {
+                                     QFile::remove(p);
+                                     QDir().mkdir(p);
+                                 },
+                                 {0, 2, 0},
+                                 true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SlideWindowTest, EscapeWhileATickWaitsForItsPictureEndsTheShowAndCancelsTheLoad)
+{
+    makePictures(2);
+    std::mutex m;
+    std::condition_variable_any never;
+    bool cancelled = false;
+    Tfrm_slide* form = nullptr;
+    // The load of picture 0 never ends by itself; Escape is pressed once it is under way.
+    setPictureLoader([&](const std::string&, const DisplaySize&, std::stop_token stop) -> Bitmap {
+        QMetaObject::invokeMethod(qApp, [&] { form->FormKeyDown(Qt::Key_Escape); }, Qt::QueuedConnection);
+        std::unique_lock lock(m);
+        never.wait(lock, stop, [] { return false; });
+        cancelled = true;
+        throw PictureCancelled();
+    });
+    {
+        Tfrm_slide window;
+        form = &window;
+        setPictureLoader(nullptr);
+        window.TimerTimer(); // waits for picture 0
+        EXPECT_TRUE(window.CloseRequested());
+        EXPECT_FALSE(window.TransitionView()->Picture().hasGraphic());
+        EXPECT_TRUE(window.WaitingPanel()->isVisibleTo(&window));
+    } // the window goes: the load is cancelled and the worker joined
+    const std::lock_guard lock(m);
+    EXPECT_TRUE(cancelled);
 }
 
 TEST_F(SlideWindowTest, PausePressedDuringATransitionHolds)
@@ -137,7 +387,7 @@ TEST_F(SlideWindowTest, PausePressedDuringATransitionHolds)
     LoopPlay = 1;
     int progressCalls = 0;
     bool checked = false;
-    const auto shown = runShow({}, [&](Tfrm_slide& f) {
+    const auto shownNow = runShow({}, [&](Tfrm_slide& f) {
         f.TransitionView()->OnProgress = [&](TTransitionView&) {
             if (++progressCalls != 2)
                 return;
@@ -154,7 +404,7 @@ TEST_F(SlideWindowTest, PausePressedDuringATransitionHolds)
         };
     });
     EXPECT_TRUE(checked);
-    EXPECT_TRUE(shown.empty()); // the stopped transition never completed
+    EXPECT_TRUE(shownNow.empty()); // the stopped transition never completed
     EXPECT_EQ(progressCalls, 2);
 }
 
@@ -163,13 +413,13 @@ TEST_F(SlideWindowTest, EscapeDuringATransitionStopsItAndStartsNoOther)
     makePictures(3);
     LoopPlay = 1;
     int progressCalls = 0;
-    const auto shown = runShow({}, [&](Tfrm_slide& f) {
+    const auto shownNow = runShow({}, [&](Tfrm_slide& f) {
         f.TransitionView()->OnProgress = [&](TTransitionView&) {
             if (++progressCalls == 2)
                 f.FormKeyDown(Qt::Key_Escape);
         };
     });
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(shownNow.empty());
     EXPECT_EQ(progressCalls, 2);
 }
 
@@ -184,7 +434,7 @@ TEST_F(SlideWindowTest, WaitingPanelCoversTheFirstIntervalAndMenuStartsRunning)
     EXPECT_EQ(form.N4()->text(), QStringLiteral("退出"));
     EXPECT_TRUE(form.TimerEnabled());
     EXPECT_EQ(form.TimerInterval(), 5000);
-    EXPECT_EQ(PictureIndex, 1); // picture 0 is loaded, not shown
+    EXPECT_EQ(PictureIndex, 0); // picture 0 is being prepared for the first tick
     form.show();
     EXPECT_TRUE(form.WaitingPanel()->isVisible());
     form.N1Click();
@@ -194,6 +444,7 @@ TEST_F(SlideWindowTest, WaitingPanelCoversTheFirstIntervalAndMenuStartsRunning)
     form.TransitionView()->SetDelay(0);
     form.TimerTimer();
     EXPECT_FALSE(form.WaitingPanel()->isVisible());
+    EXPECT_EQ(PictureIndex, 1);
 }
 
 TEST_F(SlideWindowTest, WindowManagerCloseEndsTheShowLikeExit)
@@ -204,30 +455,6 @@ TEST_F(SlideWindowTest, WindowManagerCloseEndsTheShowLikeExit)
     form.close();
     EXPECT_TRUE(form.CloseRequested());
     EXPECT_FALSE(form.TimerEnabled());
-}
-
-TEST_F(SlideWindowTest, BrokenPictureIsReportedOnceAndPassedOver)
-{
-    makePictures(3, {1});
-    LoopPlay = 1;
-    const auto shown = runShow([](Tfrm_slide& f, int n) {
-        if (n == 4)
-            f.FormKeyDown(Qt::Key_Escape);
-    });
-    EXPECT_EQ(shown, (std::vector<int>{2, 0, 2, 0}));
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_TRUE(boxes.shown[0].text.contains(QStringLiteral("p1.bmp")));
-    EXPECT_EQ(boxes.shown[0].icon, BoxIcon::Stop);
-}
-
-TEST_F(SlideWindowTest, ShowOfOnlyBrokenPicturesEnds)
-{
-    makePictures(2, {0, 1});
-    LoopPlay = 1;
-    EXPECT_TRUE(runShow().empty());
-    QCoreApplication::processEvents();
-    EXPECT_GE(boxes.shown.size(), 1u);
-    EXPECT_LE(boxes.shown.size(), 2u);
 }
 
 TEST_F(SlideWindowTest, EmptyListIsInert)
@@ -259,23 +486,97 @@ TEST_F(SlideWindowTest, TimerIntervalZeroKeepsTheTimerStopped)
     EXPECT_TRUE(form.WaitingPanel()->isVisible());
 }
 
-TEST_F(SlideWindowTest, EveryPictureCoversTheWholeClientArea)
+// Enabling the running timer, or giving it its own interval again, must not restart its count:
+// poked every 10 ms, a 60 ms timer still ticks.
+class TimerCountTest : public SlideWindowTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(TimerCountTest, PokingTheRunningTimerLeavesItsCountAlone)
 {
-    makePictures(2);
-    const auto shown = runShow([](Tfrm_slide& f, int n) {
-        if (n != 1)
-            return;
-        TTransitionView& v = *f.TransitionView();
-        EXPECT_EQ(v.geometry(), v.parentWidget()->rect());
-        v.repaint();
-        const Bitmap& screen = v.PaintBuffer();
-        ASSERT_FALSE(screen.isEmpty());
-        for (auto [x, y] : {std::pair{0, 0}, {screen.width() - 1, 0}, {0, screen.height() - 1},
-                            {screen.width() - 1, screen.height() - 1}})
-            EXPECT_EQ(screen.pixel(x, y), palette[1]) << x << "," << y;
+    Tfrm_slide form;
+    form.SetTimerInterval(60);
+    form.SetTimerEnabled(true);
+    auto* timer = form.findChild<QTimer*>(QStringLiteral("Timer"));
+    ASSERT_NE(timer, nullptr);
+    bool ticked = false;
+    QObject::connect(timer, &QTimer::timeout, &form, [&] { ticked = true; });
+    QTimer poke;
+    QObject::connect(&poke, &QTimer::timeout, &form, [&] {
+        if (GetParam())
+            form.SetTimerEnabled(true);
+        else
+            form.SetTimerInterval(60);
     });
-    EXPECT_EQ(shown, (std::vector<int>{1, 0}));
+    poke.start(10);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.start(5000);
+    while (!ticked && deadline.isActive())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_TRUE(ticked);
 }
+
+INSTANTIATE_TEST_SUITE_P(Pokes, TimerCountTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Enabled" : "SameInterval"; });
+
+// The screen-saver service as a test sees it: inhibitions are granted when the test says so.
+class FakeScreenSaver final : public ScreenSaverService {
+public:
+    void inhibit(std::function<void(std::uint32_t)> granted) override { pending.push_back(std::move(granted)); }
+    void uninhibit(std::uint32_t cookie) override { released.push_back(cookie); }
+    void grant()
+    {
+        for (auto& g : std::exchange(pending, {}))
+            g(++lastCookie);
+    }
+    std::vector<std::function<void(std::uint32_t)>> pending;
+    std::vector<std::uint32_t> released;
+    std::uint32_t lastCookie = 0;
+};
+
+enum class ShowEnd { ListEnds, Escape, CloseBeforeShown };
+struct HoldCase {
+    const char* name;
+    ShowEnd end;
+    bool grantedDuringShow; // else after the window has gone
+    int requests;
+    friend void PrintTo(const HoldCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ScreenSaverHoldTest : public SlideWindowTest, public ::testing::WithParamInterface<HoldCase> {};
+
+TEST_P(ScreenSaverHoldTest, HeldWhileTheShowRunsAndReleasedHoweverItEnds)
+{
+    const HoldCase& c = GetParam();
+    FakeScreenSaver service;
+    setScreenSaverService(&service);
+    makePictures(2);
+    bool heldDuringShow = false;
+    runShow(
+        [&](Tfrm_slide& f, int n) {
+            if (c.grantedDuringShow)
+                service.grant();
+            if (n == 1)
+                heldDuringShow = f.ScreenSaverHeld();
+            if (c.end == ShowEnd::Escape && n == 1)
+                f.FormKeyDown(Qt::Key_Escape);
+        },
+        [&](Tfrm_slide& f) {
+            if (c.end == ShowEnd::CloseBeforeShown)
+                f.N4Click();
+        });
+    service.grant(); // an answer still on its way when the window went
+    setScreenSaverService(nullptr);
+    EXPECT_EQ(int(service.lastCookie), c.requests);
+    EXPECT_EQ(heldDuringShow, c.end != ShowEnd::CloseBeforeShown);
+    EXPECT_EQ(service.released, c.requests ? std::vector<std::uint32_t>{1} : std::vector<std::uint32_t>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, ScreenSaverHoldTest,
+                         ::testing::Values(HoldCase{"ListEnds", ShowEnd::ListEnds, true, 1},
+                                           HoldCase{"Escape", ShowEnd::Escape, true, 1},
+                                           HoldCase{"EscapeBeforeTheAnswer", ShowEnd::Escape, false, 1},
+                                           HoldCase{"CloseBeforeShown", ShowEnd::CloseBeforeShown, true, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace lmvo
