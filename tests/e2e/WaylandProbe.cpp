@@ -8,7 +8,6 @@
 // Problems are printed as "FAILED: ..." with exit code 1.
 #include "forms/Application.h"
 #include "forms/ErrorReporter.h"
-#include "forms/ScreenSaver.h"
 #include "forms/SingleInstance.h"
 #include "forms/Ulmvo.h"
 #include "forms/uSlide.h"
@@ -56,15 +55,14 @@ public:
     void ShowModal() override
     {
         lmvo::Tfrm_slide* w = window_.get();
-        auto* saver = w->findChild<lmvo::ScreenSaverInhibitor*>();
         whenReady([w] { return w->windowHandle() && w->windowHandle()->isExposed() && w->screen()
                                && w->size() == w->screen()->size(); },
-                  [w, saver] {
+                  [w] {
                       const QSize s = w->size();
                       const QSize screen = w->screen()->size();
                       say(QStringLiteral("covers %1x%2 of %3x%4").arg(s.width()).arg(s.height())
                               .arg(screen.width()).arg(screen.height()));
-                      if (saver && saver->requested())
+                      if (w->ScreenSaverHeld())
                           say(QStringLiteral("screen saver held"));
                       if (QProcess::execute(QCoreApplication::applicationFilePath(), {QStringLiteral("second")}) == 0)
                           say(QStringLiteral("second copy refused"));
@@ -72,7 +70,7 @@ public:
                   },
                   QStringLiteral("the show did not cover its screen"));
         w->exec();
-        if (saver && !saver->requested())
+        if (!w->ScreenSaverHeld())
             say(QStringLiteral("screen saver released"));
     }
     void StopTimer() override { window_->SetTimerEnabled(false); }
