@@ -1,9 +1,11 @@
 #include "forms/MediaPlayer.h"
 
 #include "base/Clock.h"
+#include "forms/MidiStream.h"
 
 #include <mpv/client.h>
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <clocale>
@@ -41,16 +43,98 @@ constexpr const char* PlayerOptions[][2] = {
     {"input-default-bindings", "no"},
     {"input-vo-keyboard", "no"},
     {"audio-fallback-to-null", "yes"},
+    // No read-ahead beyond the demuxer's second: a synthesised song is made as it is read, and
+    // a cache would hold minutes of it in memory.
+    {"cache", "no"},
 };
+
+// The reply id of the observed end-of-file flag.
+constexpr std::uint64_t EofObserver = 1;
+
+QString tr(const char* text) { return QCoreApplication::translate("lmvo::MediaPlayer", text); }
+
+QString midiReason(const MidiError& e)
+{
+    switch (e.problem()) {
+    case MidiProblem::Unreadable: return QString::fromLocal8Bit(e.what());
+    case MidiProblem::TooLarge:
+        return tr("the file is too large for a MIDI song (more than %1 MB)")
+            .arg(MidiLimits::MaxFileBytes >> 20);
+    case MidiProblem::NotMidi: return tr("it is not a Standard MIDI File");
+    case MidiProblem::UnsupportedFormat:
+        return tr("MIDI files of format %1 are not supported").arg(QString::fromLatin1(e.what()));
+    case MidiProblem::BadTiming: return tr("the timing in its header is invalid");
+    case MidiProblem::TooLong:
+        return tr("the song would last longer than %1 hours").arg(MidiLimits::MaxSongUs / 3600000000);
+    case MidiProblem::NoNotes: return tr("the MIDI file has no notes to play");
+    }
+    return {};
+}
+
+QString synthReason(const SynthError& e)
+{
+    const QString detail = QString::fromLocal8Bit(e.what());
+    const QString reason = QString::fromLocal8Bit(e.reason().c_str());
+    switch (e.kind()) {
+    case SynthError::Kind::NoSoundFont:
+        return tr("no General MIDI SoundFont is installed (looked for %1); install one, such as "
+                  "the package fluid-soundfont-gm, or name one in the environment variable "
+                  "LMVO_SOUNDFONT").arg(detail);
+    case SynthError::Kind::BadSoundFont:
+        return tr("the SoundFont \"%1\" cannot be loaded (%2)").arg(detail, reason);
+    case SynthError::Kind::Failed: return tr("the MIDI synthesiser cannot be started (%1)").arg(reason);
+    }
+    return {};
+}
 
 } // namespace
 
-MediaPlayer::MediaPlayer() = default;
+MediaPlayer::MediaPlayer() : midi_(std::make_unique<MidiStreams>()) {}
 
 MediaPlayer::~MediaPlayer()
 {
-    if (mpv_)
-        mpv_terminate_destroy(mpv_);
+    if (!mpv_)
+        return;
+    // Once this returns no wake-up runs or starts; the queued ones go with events_.
+    mpv_set_wakeup_callback(mpv_, nullptr, nullptr);
+    mpv_terminate_destroy(mpv_);
+}
+
+// Called on any of libmpv's threads, where no libmpv function may be called: only queue one
+// call to the player's thread, however many events arrive before it runs.
+void MediaPlayer::wakeUp(void* self)
+{
+    auto* player = static_cast<MediaPlayer*>(self);
+    if (!player->wakeUpQueued_.exchange(true))
+        QMetaObject::invokeMethod(&player->events_, [player] { player->onWakeUp(); }, Qt::QueuedConnection);
+}
+
+void MediaPlayer::onWakeUp()
+{
+    wakeUpQueued_ = false;
+    drainEvents();
+    if (!finished_)
+        return;
+    finished_ = false;
+    playing_ = false;
+    notifyFinished();
+}
+
+// Events are read wherever the player waits or asks (open, play, the queries); each one
+// passes here, and only the wake-up reports the end, so no query calls the handler.
+void MediaPlayer::handleEvent(const mpv_event& event)
+{
+    if (!opened_ || !playing_)
+        return;
+    if (event.event_id == MPV_EVENT_PROPERTY_CHANGE && event.reply_userdata == EofObserver) {
+        const auto* property = static_cast<const mpv_event_property*>(event.data);
+        if (property->format == MPV_FORMAT_FLAG && *static_cast<const int*>(property->data))
+            finished_ = true;
+    } else if (event.event_id == MPV_EVENT_END_FILE) {
+        // The file ended before its end: a read or decoding error part-way.
+        if (static_cast<const mpv_event_end_file*>(event.data)->playlist_entry_id == entry_)
+            finished_ = true;
+    }
 }
 
 mpv_handle* MediaPlayer::handle()
@@ -64,10 +148,15 @@ mpv_handle* MediaPlayer::handle()
         mpv_set_option_string(h, option[0], option[1]);
     if (const char* output = std::getenv("LMVO_AUDIO_OUTPUT"); output && *output)
         mpv_set_option_string(h, "ao", output);
-    if (int code = mpv_initialize(h); code < 0) {
+    int code = mpv_initialize(h);
+    if (code >= 0)
+        code = midi_->registerWith(h);
+    if (code < 0) {
         mpv_terminate_destroy(h);
         throw MediaError(std::string("The audio player could not be started: ") + mpv_error_string(code));
     }
+    mpv_observe_property(h, EofObserver, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_set_wakeup_callback(h, wakeUp, this);
     mpv_ = h;
     return mpv_;
 }
@@ -85,8 +174,10 @@ std::string MediaPlayer::errorText() const
 
 void MediaPlayer::drainEvents()
 {
-    while (mpv_wait_event(mpv_, 0)->event_id != MPV_EVENT_NONE) {
-    }
+    if (!mpv_)
+        return;
+    for (const mpv_event* event; (event = mpv_wait_event(mpv_, 0))->event_id != MPV_EVENT_NONE;)
+        handleEvent(*event);
 }
 
 bool MediaPlayer::waitForEvent(int eventId, int timeoutMs)
@@ -99,18 +190,35 @@ bool MediaPlayer::waitForEvent(int eventId, int timeoutMs)
     return false;
 }
 
+std::string MediaPlayer::prepareMidi(const std::string& path)
+{
+    QString reason;
+    try {
+        return midi_->prepare(path);
+    } catch (const MidiError& e) {
+        reason = midiReason(e);
+    } catch (const SynthError& e) {
+        reason = synthReason(e);
+    }
+    error_ = MPV_ERROR_LOADING_FAILED;
+    throw MediaError(tr("Cannot open \"%1\": %2").arg(QString::fromLocal8Bit(path.c_str()), reason).toStdString());
+}
+
 void MediaPlayer::open(const std::string& path)
 {
     close();
     fileName_ = path;
     mpv_handle* h = handle();
+    const std::string url = MidiStreams::isMidi(path) ? prepareMidi(path) : path;
     drainEvents();
     mpv_set_property_string(h, "pause", "yes");
-    const char* command[] = {"loadfile", path.c_str(), "replace", nullptr};
+    const char* command[] = {"loadfile", url.c_str(), "replace", nullptr};
     if (int code = keep(mpv_command(h, command)); code < 0)
         throw MediaError("Cannot open \"" + path + "\": " + mpv_error_string(code));
     waitForLoad(nowMs() + OpenTimeoutMs);
     opened_ = true;
+    playing_ = false;
+    finished_ = false;
     error_ = 0;
 }
 
@@ -125,6 +233,7 @@ void MediaPlayer::waitForLoad(std::int64_t deadlineMs)
         if (event->event_id == MPV_EVENT_START_FILE && ours < 0) {
             ours = static_cast<const mpv_event_start_file*>(event->data)->playlist_entry_id;
         } else if (event->event_id == MPV_EVENT_FILE_LOADED && ours >= 0) {
+            entry_ = ours;
             return;
         } else if (event->event_id == MPV_EVENT_END_FILE) {
             const auto* end = static_cast<const mpv_event_end_file*>(event->data);
@@ -151,6 +260,8 @@ void MediaPlayer::close()
     const char* command[] = {"stop", nullptr};
     keep(mpv_command(mpv_, command));
     opened_ = false;
+    playing_ = false;
+    finished_ = false;
 }
 
 bool MediaPlayer::eofReached()
@@ -197,7 +308,8 @@ void MediaPlayer::play()
         if (keep(mpv_command(mpv_, seek)) >= 0)
             waitForEvent(MPV_EVENT_PLAYBACK_RESTART, 2000);
     }
-    keep(mpv_set_property_string(mpv_, "pause", "no"));
+    if (keep(mpv_set_property_string(mpv_, "pause", "no")) >= 0)
+        playing_ = true;
 }
 
 void MediaPlayer::stop()
@@ -207,6 +319,7 @@ void MediaPlayer::stop()
         return;
     }
     keep(mpv_set_property_string(mpv_, "pause", "yes"));
+    playing_ = false;
 }
 
 MusicPoll::MusicPoll(AudioPlayer& player, const std::vector<std::string>& files,
@@ -215,7 +328,13 @@ MusicPoll::MusicPoll(AudioPlayer& player, const std::vector<std::string>& files,
 {
     timer_.setInterval(PollIntervalMs);
     QObject::connect(&timer_, &QTimer::timeout, [this] { TimerTimer(); });
+    player_.setFinishedHandler([this] {
+        if (enabled())
+            TimerTimer();
+    });
 }
+
+MusicPoll::~MusicPoll() { player_.setFinishedHandler({}); }
 
 void MusicPoll::setEnabled(bool on)
 {

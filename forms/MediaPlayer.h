@@ -4,15 +4,20 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 struct mpv_handle;
+struct mpv_event;
 
 namespace lmvo {
+
+class MidiStreams;
 
 // A failure of the audio player that the caller reports (a file that cannot be opened, a
 // query without an open file).
@@ -38,6 +43,20 @@ public:
     // Both throw MediaError when no file is open or the value is not known.
     [[nodiscard]] virtual std::int64_t length() = 0;
     [[nodiscard]] virtual std::int64_t position() = 0;
+
+    // `handler` runs from the event loop each time a playing file has reached its end (not
+    // when it is paused, closed or replaced). An empty handler removes it.
+    void setFinishedHandler(std::function<void()> handler) { finished_ = std::move(handler); }
+
+protected:
+    void notifyFinished() const
+    {
+        if (auto handler = finished_) // a copy: the handler may replace itself
+            handler();
+    }
+
+private:
+    std::function<void()> finished_;
 };
 
 // The audio player on libmpv: audio only (no video, no window), the system's default audio
@@ -45,8 +64,14 @@ public:
 // variable LMVO_AUDIO_OUTPUT is "null" (tests and CI use that). A finished file stays open at
 // its end, so its position equals its length until it is played again.
 //
-// libmpv is started on the first open, so a player that is never used costs nothing. Destroy
-// the player before the application object.
+// MIDI files (by extension) are synthesised with FluidSynth and a General MIDI SoundFont and
+// served to libmpv as WAV streams (see MidiStreams), so they play, pause, end and report
+// their length and position exactly like any other file.
+//
+// libmpv's events reach the thread that made the player through a queued call, so the end of
+// a file is reported by the event loop without anyone polling. libmpv is started on the first
+// open, so a player that is never used costs nothing. Make and use the player on the main
+// thread, and destroy it before the application object.
 class MediaPlayer final : public AudioPlayer {
 public:
     MediaPlayer();
@@ -72,6 +97,10 @@ public:
     static constexpr int OpenTimeoutMs = 5000;
 
 private:
+    static void wakeUp(void* self);
+    void onWakeUp();
+    void handleEvent(const mpv_event& event);
+    std::string prepareMidi(const std::string& path);
     mpv_handle* handle();
     int keep(int code);
     bool eofReached();
@@ -80,15 +109,23 @@ private:
     bool waitForEvent(int eventId, int timeoutMs);
     void drainEvents();
 
+    std::unique_ptr<MidiStreams> midi_; // outlives libmpv, which reads from it
     mpv_handle* mpv_ = nullptr;
+    QObject events_;                   // receives libmpv's wake-ups on the player's thread
+    std::atomic<bool> wakeUpQueued_{false};
     std::string fileName_;
+    std::int64_t entry_ = -1;          // libmpv's playlist entry of the open file
     bool opened_ = false;
+    bool playing_ = false;             // play was asked for and the end not reported yet
+    bool finished_ = false;            // the end was seen and is to be reported
     int error_ = 0;
 };
 
 // The background music of a show: `playmusic` starts the file at the music index, and the poll
-// `TimerTimer`, run every second by `Timer` while enabled, moves on to the next file (starting
-// over after the last) once the current one is within 10 ms of its end.
+// `TimerTimer`, run every second by `Timer` while enabled and at once when the player reports
+// an end, moves on to the next file (starting over after the last) once the current one is
+// within 10 ms of its end. Both run the same check, so a tick and an end report that come
+// together move on once.
 //
 // A query that fails counts as the end of the file, so the poll moves on instead of failing at
 // every tick. A file that fails to open during the show is reported once and the next poll
@@ -99,8 +136,13 @@ public:
     using Reporter = std::function<void(const QString&)>;
 
     // `files` and `index` are the shared music list and position; both outlive the poll.
+    // While enabled, the poll also moves on as soon as the player reports a file's end, so
+    // the next file follows without waiting for a tick; the tick stays as the safety net.
     MusicPoll(AudioPlayer& player, const std::vector<std::string>& files, std::int32_t& index,
               Reporter report);
+    ~MusicPoll();
+    MusicPoll(const MusicPoll&) = delete;
+    MusicPoll& operator=(const MusicPoll&) = delete;
 
     // Closes the current file, opens the one at the index and plays it. Throws MediaError.
     void playmusic();

@@ -1,6 +1,9 @@
 #include "forms/MediaPlayer.h"
 
+#include "tests/forms/SmfWriter.h"
+
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -58,6 +61,20 @@ bool waitUntil(Done done, Step step, int boundMs = 8000)
     return true;
 }
 
+// Runs the event loop until `done` holds, waking for each event, or until a generous bound.
+template <typename Done>
+bool awaitEvents(Done done, int boundMs = 8000)
+{
+    bool late = false;
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, [&] { late = true; });
+    bound.start(boundMs);
+    while (!done() && !late)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
 class MediaPlayerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -70,6 +87,12 @@ protected:
     {
         std::string path = file(name);
         writeWav(path, ms);
+        return path;
+    }
+    std::string midi(const char* name, const smf::Bytes& bytes)
+    {
+        std::string path = file(name);
+        smf::write(path, bytes);
         return path;
     }
 
@@ -175,7 +198,9 @@ TEST_P(MediaPlayerFailureTest, RaisesWithTheReasonAndLeavesNothingOpen)
 INSTANTIATE_TEST_SUITE_P(, MediaPlayerFailureTest,
                          ::testing::Values(BadFile{"missing.mp3", nullptr},
                                            BadFile{"text.wav", "this is not a sound at all\n"},
-                                           BadFile{"empty.mp3", ""}),
+                                           BadFile{"empty.mp3", ""}, BadFile{"empty.mid", ""},
+                                           BadFile{"text.mid", "MThd, but not a song\n"},
+                                           BadFile{"missing.mid", nullptr}),
                          [](const auto& info) { return std::string(info.param.name).replace(
                              std::string(info.param.name).find('.'), 1, "_"); });
 
@@ -224,6 +249,53 @@ TEST_F(MediaPlayerTest, PollPlaysTheListInOrderAndStartsOver)
     EXPECT_TRUE(reports.isEmpty()) << reports.join(u'\n').toStdString();
 }
 
+// A MIDI song plays like any file and its end starts the next file at once; a damaged song
+// after it is reported once, and the next tick plays the file after that. The poll's own
+// timer is far too slow to be what moves on.
+TEST_F(MediaPlayerTest, MidiSongEndsIntoTheNextFileAndADamagedOneIsPassedOver)
+{
+    MediaPlayer player;
+    const std::vector<std::string> files = {midi("song.mid", smf::twoTrackSong()),
+                                            midi("damaged.mid", {'M', 'T', 'h', 'd', 0, 0}),
+                                            wav("tone.wav", 300)};
+    std::int32_t index = 0;
+    QStringList reports;
+    MusicPoll poll(player, files, index, [&](const QString& r) { reports << r; });
+    poll.Timer().setInterval(600000);
+    poll.playmusic();
+    poll.setEnabled(true);
+    EXPECT_NEAR(player.length(), smf::TwoTrackSongUs / 1000, 1);
+
+    ASSERT_TRUE(awaitEvents([&] { return index == 1; }));
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].contains(QString::fromStdString(files[1]))) << reports[0].toStdString();
+    EXPECT_TRUE(reports[0].contains(u"not a Standard MIDI File")) << reports[0].toStdString();
+
+    poll.TimerTimer();
+    EXPECT_EQ(player.fileName(), files[2]);
+    EXPECT_TRUE(player.isOpen());
+    ASSERT_TRUE(awaitEvents([&] { return index == 0; })) << "the list starts over";
+    EXPECT_EQ(reports.size(), 1);
+}
+
+TEST_F(MediaPlayerTest, MidiWithoutSoundFontNamesWhatIsMissing)
+{
+    const std::string song = midi("song.mid", smf::twoTrackSong());
+    setenv("LMVO_SOUNDFONT", "/nowhere/GM.sf2", 1);
+    MediaPlayer player;
+    std::string text;
+    try {
+        player.open(song);
+    } catch (const MediaError& e) {
+        text = e.what();
+    }
+    unsetenv("LMVO_SOUNDFONT");
+    EXPECT_NE(text.find(song), std::string::npos) << text;
+    EXPECT_NE(text.find("/nowhere/GM.sf2"), std::string::npos) << text;
+    EXPECT_NE(text.find("SoundFont"), std::string::npos) << text;
+    EXPECT_FALSE(player.isOpen());
+}
+
 // A player whose files, lengths and positions the test decides.
 class FakePlayer final : public AudioPlayer {
 public:
@@ -239,6 +311,7 @@ public:
     bool isOpen() const override { return current.has_value(); }
     void play() override { ++plays; }
     void stop() override {}
+    void finish() { notifyFinished(); }
     std::int64_t length() override
     {
         if (!current || lengthFails)
@@ -374,6 +447,21 @@ TEST_F(MusicPollTest, APlayableFileEndsTheRunOfFailures)
         poll.TimerTimer();
     EXPECT_TRUE(poll.enabled());
     EXPECT_EQ(reports.size(), 2) << "one report per run of failures";
+}
+
+// The end report moves on only while the poll runs, and a tick that follows it finds the new
+// file playing and does not move on again.
+TEST_F(MusicPollTest, EndReportMovesOnOnceWhileEnabled)
+{
+    poll.playmusic();
+    player.finish();
+    EXPECT_EQ(index, 0) << "a stopped poll leaves the music alone";
+    poll.setEnabled(true);
+    player.finish();
+    EXPECT_EQ(index, 1);
+    player.pos = 0;
+    poll.TimerTimer();
+    EXPECT_EQ(player.opens, (std::vector<std::string>{"A", "B"}));
 }
 
 TEST_F(MusicPollTest, EnablingARunningPollDoesNotRestartIt)
