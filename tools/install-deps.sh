@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools
   libpixman-1-dev libjpeg62-turbo-dev libexif-dev
-  libmpv-dev
+  libmpv-dev libfluidsynth-dev fluid-soundfont-gm
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev libvips-dev
   fonts-noto-cjk xvfb xauth xdotool
