@@ -43,6 +43,9 @@ constexpr const char* PlayerOptions[][2] = {
     {"input-default-bindings", "no"},
     {"input-vo-keyboard", "no"},
     {"audio-fallback-to-null", "yes"},
+    // Without a playlist nothing is gapless anyway, and with it on libmpv reports the end as
+    // soon as the last samples are queued, while half a second of them is still to be heard.
+    {"gapless-audio", "no"},
     // No read-ahead beyond the demuxer's second: a synthesised song is made as it is read, and
     // a cache would hold minutes of it in memory.
     {"cache", "no"},
@@ -209,10 +212,13 @@ void MediaPlayer::open(const std::string& path)
     close();
     fileName_ = path;
     mpv_handle* h = handle();
-    const std::string url = MidiStreams::isMidi(path) ? prepareMidi(path) : path;
+    const bool midi = MidiStreams::isMidi(path);
+    const std::string url = midi ? prepareMidi(path) : path;
     drainEvents();
     mpv_set_property_string(h, "pause", "yes");
-    const char* command[] = {"loadfile", url.c_str(), "replace", nullptr};
+    // A synthesised song is known to be WAV: no probing through libmpv's other demuxers.
+    const char* command[] = {"loadfile", url.c_str(), "replace",
+                             midi ? "demuxer=lavf,demuxer-lavf-format=wav" : nullptr, nullptr};
     if (int code = keep(mpv_command(h, command)); code < 0)
         throw MediaError("Cannot open \"" + path + "\": " + mpv_error_string(code));
     waitForLoad(nowMs() + OpenTimeoutMs);

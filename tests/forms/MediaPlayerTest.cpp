@@ -1,10 +1,8 @@
 #include "forms/MediaPlayer.h"
 
-#include "tests/forms/SmfWriter.h"
+#include "tests/forms/TestSounds.h"
 
-#include <QByteArray>
 #include <QCoreApplication>
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,7 +12,6 @@
 
 #include <chrono>
 #include <clocale>
-#include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <set>
@@ -23,28 +20,6 @@
 
 namespace lmvo {
 namespace {
-
-// A mono 16-bit PCM WAV file with a quiet tone of the given length.
-void writeWav(const std::string& path, int milliseconds)
-{
-    constexpr int Rate = 8000;
-    const qint32 samples = Rate * milliseconds / 1000;
-    QByteArray data;
-    QDataStream out(&data, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << qint32(36 + samples * 2);
-    out.writeRawData("WAVEfmt ", 8);
-    out << qint32(16) << qint16(1) << qint16(1) << qint32(Rate) << qint32(Rate * 2) << qint16(2)
-        << qint16(16);
-    out.writeRawData("data", 4);
-    out << qint32(samples * 2);
-    for (qint32 i = 0; i < samples; ++i)
-        out << qint16(std::lround(3000 * std::sin(i * 2 * M_PI * 440 / Rate)));
-    QFile file(QString::fromStdString(path));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(data);
-}
 
 // Calls `step` every 20 ms until `done` holds or a generous bound passes; playback runs in
 // real time, so waiting is what these tests are about.

@@ -1,6 +1,6 @@
 #include "forms/MidiFile.h"
 
-#include "tests/forms/SmfWriter.h"
+#include "tests/forms/TestSounds.h"
 
 #include <gtest/gtest.h>
 

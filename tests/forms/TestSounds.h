@@ -1,8 +1,9 @@
 #pragma once
 
-// Writes Standard MIDI Files for the tests and the benchmarks, byte by byte, so that damaged
-// files can be written as easily as sound ones.
+// Sound files for the tests and the benchmarks: Standard MIDI Files written byte by byte, so
+// that damaged files are as easy to write as sound ones, and plain WAV tones.
 
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <initializer_list>
@@ -116,3 +117,29 @@ inline void write(const std::string& path, const Bytes& bytes)
 }
 
 } // namespace lmvo::smf
+
+namespace lmvo {
+
+// A 16-bit PCM WAV file with a quiet 440 Hz tone of the given length in every channel.
+inline void writeWav(const std::string& path, int milliseconds, std::uint32_t rate = 8000,
+                     std::uint32_t channels = 1)
+{
+    const std::uint32_t frames = rate * std::uint32_t(milliseconds) / 1000;
+    const std::uint32_t frameBytes = 2 * channels;
+    smf::Bytes b{'R', 'I', 'F', 'F'};
+    const auto le = [&b](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b.push_back(std::uint8_t(v >> (8 * i)));
+    };
+    le(36 + frames * frameBytes, 4);
+    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    le(16, 4), le(1, 2), le(channels, 2), le(rate, 4), le(rate * frameBytes, 4), le(frameBytes, 2), le(16, 2);
+    b.insert(b.end(), {'d', 'a', 't', 'a'});
+    le(frames * frameBytes, 4);
+    for (std::uint32_t i = 0; i < frames; ++i)
+        for (std::uint32_t c = 0; c < channels; ++c)
+            le(std::uint32_t(std::lround(3000 * std::sin(i * 2 * M_PI * 440 / rate))), 2);
+    smf::write(path, b);
+}
+
+} // namespace lmvo
