@@ -43,16 +43,18 @@ constexpr const char* PlayerOptions[][2] = {
     {"input-default-bindings", "no"},
     {"input-vo-keyboard", "no"},
     {"audio-fallback-to-null", "yes"},
-    // Without a playlist nothing is gapless anyway, and with it on libmpv reports the end as
-    // soon as the last samples are queued, while half a second of them is still to be heard.
-    {"gapless-audio", "no"},
+    {"gapless-audio", "no"}, // see setGapless
     // No read-ahead beyond the demuxer's second: a synthesised song is made as it is read, and
     // a cache would hold minutes of it in memory.
     {"cache", "no"},
 };
 
-// The reply id of the observed end-of-file flag.
+// The reply ids of the observed end-of-file and pause flags.
 constexpr std::uint64_t EofObserver = 1;
+constexpr std::uint64_t PauseObserver = 2;
+
+// A synthesised song is known to be WAV: no probing through libmpv's other demuxers.
+constexpr const char* MidiLoadOptions = "demuxer=lavf,demuxer-lavf-format=wav";
 
 QString tr(const char* text) { return QCoreApplication::translate("lmvo::MediaPlayer", text); }
 
@@ -112,31 +114,64 @@ void MediaPlayer::wakeUp(void* self)
         QMetaObject::invokeMethod(&player->events_, [player] { player->onWakeUp(); }, Qt::QueuedConnection);
 }
 
+// The handler may open another file, which resets what is reported here: each report is
+// checked again after the one before it.
 void MediaPlayer::onWakeUp()
 {
     wakeUpQueued_ = false;
     drainEvents();
-    if (!finished_)
-        return;
-    finished_ = false;
-    playing_ = false;
-    notifyFinished();
+    if (std::exchange(followed_, false))
+        notifyEnd(End::Followed);
+    if (std::exchange(finished_, false)) {
+        playing_ = false;
+        notifyEnd(End::Finished);
+    }
 }
 
 // Events are read wherever the player waits or asks (open, play, the queries); each one
-// passes here, and only the wake-up reports the end, so no query calls the handler.
+// passes here, and only the wake-up reports, so no query calls the handler.
 void MediaPlayer::handleEvent(const mpv_event& event)
 {
-    if (!opened_ || !playing_)
+    if (!opened_)
         return;
-    if (event.event_id == MPV_EVENT_PROPERTY_CHANGE && event.reply_userdata == EofObserver) {
-        const auto* property = static_cast<const mpv_event_property*>(event.data);
-        if (property->format == MPV_FORMAT_FLAG && *static_cast<const int*>(property->data))
+    switch (event.event_id) {
+    case MPV_EVENT_PROPERTY_CHANGE:
+        if (playing_ && (event.reply_userdata == EofObserver || event.reply_userdata == PauseObserver)
+            && atEnd())
             finished_ = true;
-    } else if (event.event_id == MPV_EVENT_END_FILE) {
-        // The file ended before its end: a read or decoding error part-way.
-        if (static_cast<const mpv_event_end_file*>(event.data)->playlist_entry_id == entry_)
-            finished_ = true;
+        break;
+    case MPV_EVENT_START_FILE: {
+        const auto id = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id;
+        if (!queued_.empty() && id != entry_)
+            following_ = id;
+        break;
+    }
+    case MPV_EVENT_FILE_LOADED:
+        if (following_ >= 0) {
+            entry_ = std::exchange(following_, -1);
+            fileName_ = std::exchange(queued_, std::string());
+            followed_ = true;
+            setGapless(false);
+        }
+        break;
+    case MPV_EVENT_END_FILE: onEndFile(event.data); break;
+    default: break;
+    }
+}
+
+// An entry that fails part-way, or a queued one that fails to load, leaves libmpv with nothing
+// to play: that is the end of the open file, and nothing stays open.
+void MediaPlayer::onEndFile(const void* data)
+{
+    const auto* end = static_cast<const mpv_event_end_file*>(data);
+    if (end->reason != MPV_END_FILE_REASON_ERROR
+        || (end->playlist_entry_id != entry_ && end->playlist_entry_id != following_))
+        return;
+    if (end->playlist_entry_id == following_ || queued_.empty()) {
+        opened_ = false;
+        following_ = -1;
+        queued_.clear();
+        finished_ = playing_;
     }
 }
 
@@ -159,6 +194,7 @@ mpv_handle* MediaPlayer::handle()
         throw MediaError(std::string("The audio player could not be started: ") + mpv_error_string(code));
     }
     mpv_observe_property(h, EofObserver, "eof-reached", MPV_FORMAT_FLAG);
+    mpv_observe_property(h, PauseObserver, "pause", MPV_FORMAT_FLAG);
     mpv_set_wakeup_callback(h, wakeUp, this);
     mpv_ = h;
     return mpv_;
@@ -197,7 +233,7 @@ std::string MediaPlayer::prepareMidi(const std::string& path)
 {
     QString reason;
     try {
-        return midi_->prepare(path);
+        return midi_->prepare(path, true);
     } catch (const MidiError& e) {
         reason = midiReason(e);
     } catch (const SynthError& e) {
@@ -215,16 +251,16 @@ void MediaPlayer::open(const std::string& path)
     const bool midi = MidiStreams::isMidi(path);
     const std::string url = midi ? prepareMidi(path) : path;
     drainEvents();
+    forgetQueue();
     mpv_set_property_string(h, "pause", "yes");
-    // A synthesised song is known to be WAV: no probing through libmpv's other demuxers.
-    const char* command[] = {"loadfile", url.c_str(), "replace",
-                             midi ? "demuxer=lavf,demuxer-lavf-format=wav" : nullptr, nullptr};
+    const char* command[] = {"loadfile", url.c_str(), "replace", midi ? MidiLoadOptions : nullptr, nullptr};
     if (int code = keep(mpv_command(h, command)); code < 0)
         throw MediaError("Cannot open \"" + path + "\": " + mpv_error_string(code));
     waitForLoad(nowMs() + OpenTimeoutMs);
     opened_ = true;
     playing_ = false;
     finished_ = false;
+    followed_ = false;
     error_ = 0;
 }
 
@@ -268,12 +304,70 @@ void MediaPlayer::close()
     opened_ = false;
     playing_ = false;
     finished_ = false;
+    followed_ = false;
+    forgetQueue();
 }
 
-bool MediaPlayer::eofReached()
+// Removes every playlist entry but the current one.
+void MediaPlayer::forgetQueue()
+{
+    queued_.clear();
+    following_ = -1;
+    setGapless(false);
+    const char* command[] = {"playlist-clear", nullptr};
+    mpv_command(mpv_, command);
+}
+
+// Gapless audio hands the queued file's samples to the output right behind the open file's.
+// It also makes libmpv raise the end-of-file flag, and stop moving the position, as soon as
+// the last samples are handed over, half a second before they are heard: with nothing queued
+// it stays off, so that a file's position and end are the ones a listener hears.
+void MediaPlayer::setGapless(bool on)
+{
+    mpv_set_property_string(mpv_, "gapless-audio", on ? "weak" : "no");
+}
+
+void MediaPlayer::queue(const std::string& path)
+{
+    if (!opened_)
+        return;
+    forgetQueue();
+    const bool midi = MidiStreams::isMidi(path);
+    std::string url = path;
+    if (midi) {
+        try {
+            url = midi_->prepare(path, false);
+        } catch (const std::exception&) {
+            return; // opened in its turn, it fails there with the reason
+        }
+    }
+    const char* command[] = {"loadfile", url.c_str(), "append", midi ? MidiLoadOptions : nullptr, nullptr};
+    if (mpv_command(mpv_, command) >= 0) {
+        queued_ = path;
+        setGapless(true);
+    }
+}
+
+// Between a file and the queued one that follows it nothing is loaded for a moment; a query
+// then waits for the follower rather than take the gap for the end of the music.
+void MediaPlayer::awaitFollower()
+{
+    const std::int64_t deadline = nowMs() + OpenTimeoutMs;
+    for (std::int64_t left = OpenTimeoutMs; opened_ && !queued_.empty() && left > 0; left = deadline - nowMs())
+        handleEvent(*mpv_wait_event(mpv_, static_cast<double>(left) / 1000.0));
+}
+
+bool MediaPlayer::readFlag(const char* property)
 {
     int flag = 0;
-    return mpv_get_property(mpv_, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag;
+    return mpv_get_property(mpv_, property, MPV_FORMAT_FLAG, &flag) >= 0 && flag;
+}
+
+// A file kept open pauses at its end; the end-of-file flag alone would also be raised for the
+// moment between a file and the one that follows it without a gap.
+bool MediaPlayer::atEnd()
+{
+    return readFlag("eof-reached") && readFlag("pause");
 }
 
 double MediaPlayer::readSeconds(const char* property)
@@ -282,7 +376,12 @@ double MediaPlayer::readSeconds(const char* property)
         throw MediaError("No media file open");
     drainEvents(); // nothing waits for events between opens; keep libmpv's queue short
     double seconds = 0;
-    if (int code = keep(mpv_get_property(mpv_, property, MPV_FORMAT_DOUBLE, &seconds)); code < 0)
+    int code = mpv_get_property(mpv_, property, MPV_FORMAT_DOUBLE, &seconds);
+    if (code == MPV_ERROR_PROPERTY_UNAVAILABLE && !queued_.empty()) {
+        awaitFollower();
+        code = mpv_get_property(mpv_, property, MPV_FORMAT_DOUBLE, &seconds);
+    }
+    if (keep(code) < 0)
         throw MediaError(std::string("The ") + property + " of \"" + fileName_
                          + "\" is not known: " + mpv_error_string(code));
     return seconds;
@@ -297,7 +396,7 @@ std::int64_t MediaPlayer::length()
 // rates); the end-of-file flag is what tells that the file has finished.
 std::int64_t MediaPlayer::position()
 {
-    if (opened_ && eofReached())
+    if (opened_ && atEnd())
         return length();
     return std::llround(readSeconds("time-pos") * 1000.0);
 }
@@ -308,7 +407,7 @@ void MediaPlayer::play()
         error_ = MPV_ERROR_UNINITIALIZED;
         return;
     }
-    if (eofReached()) {
+    if (atEnd()) {
         drainEvents();
         const char* seek[] = {"seek", "0", "absolute+exact", nullptr};
         if (keep(mpv_command(mpv_, seek)) >= 0)
@@ -334,13 +433,35 @@ MusicPoll::MusicPoll(AudioPlayer& player, const std::vector<std::string>& files,
 {
     timer_.setInterval(PollIntervalMs);
     QObject::connect(&timer_, &QTimer::timeout, [this] { TimerTimer(); });
-    player_.setFinishedHandler([this] {
-        if (enabled())
-            TimerTimer();
-    });
+    player_.setEndHandler([this](AudioPlayer::End end) { onEnd(end); });
 }
 
-MusicPoll::~MusicPoll() { player_.setFinishedHandler({}); }
+MusicPoll::~MusicPoll() { player_.setEndHandler({}); }
+
+std::int32_t MusicPoll::after(std::int32_t index) const
+{
+    return index + 1 >= static_cast<std::int32_t>(files_.size()) || index < 0 ? 0 : index + 1;
+}
+
+// The queued file is the next by the same rule the poll follows.
+void MusicPoll::queueNext()
+{
+    queuedIndex_ = after(index_);
+    player_.queue(files_[static_cast<std::size_t>(queuedIndex_)]);
+}
+
+// A file that followed by itself is where the music is now, whether the poll runs or not;
+// a finished file moves the music on only while it runs.
+void MusicPoll::onEnd(AudioPlayer::End end)
+{
+    if (end == AudioPlayer::End::Followed) {
+        index_ = queuedIndex_;
+        failuresInRow_ = 0;
+        queueNext();
+    } else if (enabled()) {
+        TimerTimer();
+    }
+}
 
 void MusicPoll::setEnabled(bool on)
 {
@@ -359,6 +480,7 @@ void MusicPoll::playmusic()
     player_.close();
     player_.open(files_[static_cast<std::size_t>(index_)]);
     player_.play();
+    queueNext();
 }
 
 bool MusicPoll::nearEnd()
@@ -375,8 +497,7 @@ void MusicPoll::TimerTimer()
 {
     if (files_.empty() || !nearEnd())
         return;
-    if (++index_ >= static_cast<std::int32_t>(files_.size()) || index_ < 0)
-        index_ = 0;
+    index_ = after(index_);
     playNext();
 }
 

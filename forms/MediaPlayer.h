@@ -44,19 +44,29 @@ public:
     [[nodiscard]] virtual std::int64_t length() = 0;
     [[nodiscard]] virtual std::int64_t position() = 0;
 
+    // Asks for `path` to follow the open file without a gap when it has played to its end,
+    // replacing what was queued before; opening a file forgets it. A player may have no such
+    // thing (this default): its end is then reported as Finished and the caller opens the next
+    // file. A file that cannot be queued is not queued: opened in its turn, it fails there.
+    virtual void queue(const std::string& path) { (void)path; }
+
+    enum class End {
+        Finished, // the file has played to its end and stands there
+        Followed, // the queued file has taken its place and plays: it is the open file now
+    };
     // `handler` runs from the event loop each time a playing file has reached its end (not
     // when it is paused, closed or replaced). An empty handler removes it.
-    void setFinishedHandler(std::function<void()> handler) { finished_ = std::move(handler); }
+    void setEndHandler(std::function<void(End)> handler) { ended_ = std::move(handler); }
 
 protected:
-    void notifyFinished() const
+    void notifyEnd(End end) const
     {
-        if (auto handler = finished_) // a copy: the handler may replace itself
-            handler();
+        if (auto handler = ended_) // a copy: the handler may replace itself
+            handler(end);
     }
 
 private:
-    std::function<void()> finished_;
+    std::function<void(End)> ended_;
 };
 
 // The audio player on libmpv: audio only (no video, no window), the system's default audio
@@ -67,6 +77,9 @@ private:
 // MIDI files (by extension) are synthesised with FluidSynth and a General MIDI SoundFont and
 // served to libmpv as WAV streams (see MidiStreams), so they play, pause, end and report
 // their length and position exactly like any other file.
+//
+// A queued file goes into libmpv's playlist behind the open one, and libmpv starts it while
+// the open file's last half second is still being heard: no silence between the two.
 //
 // libmpv's events reach the thread that made the player through a queued call, so the end of
 // a file is reported by the event loop without anyone polling. libmpv is started on the first
@@ -86,6 +99,7 @@ public:
     void stop() override;
     [[nodiscard]] std::int64_t length() override;
     [[nodiscard]] std::int64_t position() override;
+    void queue(const std::string& path) override;
 
     [[nodiscard]] const std::string& fileName() const { return fileName_; }
     // The libmpv error code of the last command (0 when it succeeded) and its text; failures
@@ -103,7 +117,12 @@ private:
     std::string prepareMidi(const std::string& path);
     mpv_handle* handle();
     int keep(int code);
-    bool eofReached();
+    bool readFlag(const char* property);
+    bool atEnd();
+    void onEndFile(const void* data);
+    void forgetQueue();
+    void setGapless(bool on);
+    void awaitFollower();
     double readSeconds(const char* property);
     void waitForLoad(std::int64_t deadlineMs);
     bool waitForEvent(int eventId, int timeoutMs);
@@ -118,6 +137,9 @@ private:
     bool opened_ = false;
     bool playing_ = false;             // play was asked for and the end not reported yet
     bool finished_ = false;            // the end was seen and is to be reported
+    std::string queued_;               // the file queued behind the open one, if any
+    std::int64_t following_ = -1;      // the entry of the queued file while libmpv loads it
+    bool followed_ = false;            // the queued file took over; to be reported
     int error_ = 0;
 };
 
@@ -125,7 +147,8 @@ private:
 // `TimerTimer`, run every second by `Timer` while enabled and at once when the player reports
 // an end, moves on to the next file (starting over after the last) once the current one is
 // within 10 ms of its end. Both run the same check, so a tick and an end report that come
-// together move on once.
+// together move on once. The next file by that rule is queued in the player as soon as a file
+// starts, so where the player can it follows without a gap and the index simply moves on.
 //
 // A query that fails counts as the end of the file, so the poll moves on instead of failing at
 // every tick. A file that fails to open during the show is reported once and the next poll
@@ -159,6 +182,9 @@ public:
 private:
     bool nearEnd();
     void playNext();
+    void queueNext();
+    void onEnd(AudioPlayer::End end);
+    [[nodiscard]] std::int32_t after(std::int32_t index) const;
 
     AudioPlayer& player_;
     const std::vector<std::string>& files_;
@@ -166,6 +192,7 @@ private:
     Reporter report_;
     QTimer timer_;
     std::size_t failuresInRow_ = 0;
+    std::int32_t queuedIndex_ = 0;
 };
 
 } // namespace lmvo

@@ -148,15 +148,21 @@ bool MidiStreams::isMidi(const std::string& path)
     });
 }
 
-std::string MidiStreams::prepare(const std::string& path)
+std::string MidiStreams::prepare(const std::string& path, bool synthNow)
 {
     {
-        // A song prepared but never opened gives its synthesiser back before the next takes one.
+        // A song prepared but never opened (replaced in the queue, or its load failed) gives its
+        // synthesiser back before the next takes one.
         const std::lock_guard lock(mutex_);
         prepared_.clear();
     }
     auto song = std::make_shared<const MidiSong>(readMidiFile(path));
-    auto prepared = std::make_unique<MidiWavStream>(std::make_unique<MidiRenderer>(std::move(song), pool_));
+    auto renderer = std::make_unique<MidiRenderer>(std::move(song), pool_);
+    if (synthNow)
+        renderer->takeSynth();
+    else
+        (void)findSoundFont(); // a missing font is known now, not on libmpv's thread
+    auto prepared = std::make_unique<MidiWavStream>(std::move(renderer));
     const std::lock_guard lock(mutex_);
     std::string url = std::string(Protocol) + "://" + std::to_string(++serial_);
     prepared_[url] = std::move(prepared);

@@ -56,8 +56,9 @@ public:
 
     // Registers the protocol. The streams must outlive the libmpv instance.
     [[nodiscard]] int registerWith(mpv_handle* mpv);
-    // Reads and parses `path` and takes a synthesiser. Throws MidiError or SynthError.
-    [[nodiscard]] std::string prepare(const std::string& path);
+    // Reads and parses `path`; with `synthNow` also takes a synthesiser, else the first read
+    // does. Throws MidiError or SynthError.
+    [[nodiscard]] std::string prepare(const std::string& path, bool synthNow);
 
     // The stream prepared under `url`, once; nullptr for any other URL. libmpv's open calls it.
     [[nodiscard]] std::unique_ptr<MidiWavStream> take(const std::string& url);

@@ -160,7 +160,7 @@ void SynthPool::giveBack(Synth* synth)
 }
 
 MidiRenderer::MidiRenderer(std::shared_ptr<const MidiSong> song, std::shared_ptr<SynthPool> pool)
-    : song_(std::move(song)), pool_(std::move(pool)), synth_(pool_->acquire())
+    : song_(std::move(song)), pool_(std::move(pool))
 {
     frames_ = static_cast<std::uint64_t>(song_->lengthUs) * SampleRate / 1000000;
 }
@@ -205,13 +205,22 @@ void MidiRenderer::send(const MidiEvent& e, bool notes)
     }
 }
 
+void MidiRenderer::takeSynth()
+{
+    if (synth_)
+        return;
+    synth_ = pool_->acquire();
+    for (std::size_t i = 0; i < next_; ++i)
+        send(song_->events[i], false);
+}
+
 void MidiRenderer::restart()
 {
-    if (!synth_)
-        synth_ = pool_->acquire();
-    fluid_synth_system_reset(synth_->get());
     next_ = 0;
     pos_ = 0;
+    if (synth_)
+        fluid_synth_system_reset(synth_->get());
+    takeSynth();
 }
 
 void MidiRenderer::seek(std::uint64_t frame)
@@ -230,6 +239,8 @@ std::size_t MidiRenderer::render(std::int16_t* out, std::size_t count)
 {
     const auto& events = song_->events;
     std::size_t written = 0;
+    if (pos_ < frames_)
+        takeSynth();
     while (written < count && pos_ < frames_) {
         for (; next_ < events.size() && frameOf(events[next_]) <= pos_; ++next_)
             send(events[next_], true);

@@ -64,8 +64,9 @@ private:
 
 // Synthesises a song into interleaved 16-bit stereo frames on demand: only the frames asked
 // for exist at any time. The length comes from the song's tempo map, not from the synthesiser,
-// so it is known before the first frame. The synthesiser goes back to its pool once the last
-// frame is made and is fetched again on a seek back.
+// so it is known before the first frame. A synthesiser is taken from the pool for the first
+// frame (or earlier by takeSynth), goes back once the last frame is made, and is fetched again
+// on a seek back: a song that follows another gets the synthesiser the other has finished with.
 class MidiRenderer {
 public:
     static constexpr int SampleRate = 44100;
@@ -85,6 +86,8 @@ public:
     // Moves to `frame` (at most the end). The channel settings (programs, controllers, pitch
     // bends) sent before it apply; notes begun before it do not sound.
     void seek(std::uint64_t frame);
+    // Takes a synthesiser now, so that a missing or broken SoundFont is known. Throws SynthError.
+    void takeSynth();
 
 private:
     [[nodiscard]] std::uint64_t frameOf(const MidiEvent& e) const;

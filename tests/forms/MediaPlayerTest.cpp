@@ -224,15 +224,14 @@ TEST_F(MediaPlayerTest, PollPlaysTheListInOrderAndStartsOver)
     EXPECT_TRUE(reports.isEmpty()) << reports.join(u'\n').toStdString();
 }
 
-// A MIDI song plays like any file and its end starts the next file at once; a damaged song
-// after it is reported once, and the next tick plays the file after that. The poll's own
-// timer is far too slow to be what moves on.
-TEST_F(MediaPlayerTest, MidiSongEndsIntoTheNextFileAndADamagedOneIsPassedOver)
+// A MIDI song plays like any file, with the length of its tempo map, and the file after it
+// follows by itself; a damaged song after that is reported once when its turn comes, and the
+// next tick plays the file after it. The poll's own timer is far too slow to be what moves on.
+TEST_F(MediaPlayerTest, MidiSongIsFollowedAndADamagedOneIsPassedOver)
 {
     MediaPlayer player;
-    const std::vector<std::string> files = {midi("song.mid", smf::twoTrackSong()),
-                                            midi("damaged.mid", {'M', 'T', 'h', 'd', 0, 0}),
-                                            wav("tone.wav", 300)};
+    const std::vector<std::string> files = {midi("song.mid", smf::twoTrackSong()), wav("tone.wav", 300),
+                                            midi("damaged.mid", {'M', 'T', 'h', 'd', 0, 0})};
     std::int32_t index = 0;
     QStringList reports;
     MusicPoll poll(player, files, index, [&](const QString& r) { reports << r; });
@@ -242,14 +241,16 @@ TEST_F(MediaPlayerTest, MidiSongEndsIntoTheNextFileAndADamagedOneIsPassedOver)
     EXPECT_NEAR(player.length(), smf::TwoTrackSongUs / 1000, 1);
 
     ASSERT_TRUE(awaitEvents([&] { return index == 1; }));
+    EXPECT_EQ(player.fileName(), files[1]);
+    EXPECT_NEAR(player.length(), 300, 5);
+    ASSERT_TRUE(awaitEvents([&] { return index == 2; }));
     ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].contains(QString::fromStdString(files[1]))) << reports[0].toStdString();
+    EXPECT_TRUE(reports[0].contains(QString::fromStdString(files[2]))) << reports[0].toStdString();
     EXPECT_TRUE(reports[0].contains(u"not a Standard MIDI File")) << reports[0].toStdString();
 
     poll.TimerTimer();
-    EXPECT_EQ(player.fileName(), files[2]);
+    EXPECT_EQ(player.fileName(), files[0]) << "the list starts over";
     EXPECT_TRUE(player.isOpen());
-    ASSERT_TRUE(awaitEvents([&] { return index == 0; })) << "the list starts over";
     EXPECT_EQ(reports.size(), 1);
 }
 
@@ -286,7 +287,13 @@ public:
     bool isOpen() const override { return current.has_value(); }
     void play() override { ++plays; }
     void stop() override {}
-    void finish() { notifyFinished(); }
+    void queue(const std::string& path) override { queued.push_back(path); }
+    void finish() { notifyEnd(End::Finished); }
+    void follow()
+    {
+        current = queued.back();
+        notifyEnd(End::Followed);
+    }
     std::int64_t length() override
     {
         if (!current || lengthFails)
@@ -303,6 +310,7 @@ public:
     std::set<std::string> failing;
     std::optional<std::string> current;
     std::vector<std::string> opens;
+    std::vector<std::string> queued;
     std::int64_t len = 1000;
     std::int64_t pos = 1000;
     bool lengthFails = false;
@@ -437,6 +445,25 @@ TEST_F(MusicPollTest, EndReportMovesOnOnceWhileEnabled)
     player.pos = 0;
     poll.TimerTimer();
     EXPECT_EQ(player.opens, (std::vector<std::string>{"A", "B"}));
+}
+
+// Each file that starts has the next by the poll's rule queued behind it; a queued file that
+// takes over moves the index without opening anything, and a one-file list queues itself.
+TEST_F(MusicPollTest, QueuedFilesFollowByTheSameRule)
+{
+    poll.playmusic();
+    for (int i = 0; i < 3; ++i)
+        player.follow();
+    EXPECT_EQ(player.opens, std::vector<std::string>{"A"});
+    EXPECT_EQ(player.queued, (std::vector<std::string>{"B", "C", "A", "B"}));
+    EXPECT_EQ(index, 0);
+    player.pos = 0;
+    poll.TimerTimer();
+    EXPECT_EQ(index, 0) << "the tick after a follow finds the new file at its start";
+
+    files = {"A"};
+    poll.playmusic();
+    EXPECT_EQ(player.queued.back(), "A");
 }
 
 TEST_F(MusicPollTest, EnablingARunningPollDoesNotRestartIt)
