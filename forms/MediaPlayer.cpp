@@ -306,6 +306,22 @@ void MediaPlayer::close()
     finished_ = false;
     followed_ = false;
     forgetQueue();
+    // A song's synthesiser goes back to the pool when libmpv closes its stream, before it
+    // reports the end: wait for that, so that the next song takes it instead of loading the
+    // SoundFont again.
+    if (MidiStreams::isMidi(fileName_))
+        awaitEndOf(entry_);
+}
+
+void MediaPlayer::awaitEndOf(std::int64_t entry)
+{
+    const std::int64_t deadline = nowMs() + OpenTimeoutMs;
+    for (std::int64_t left = OpenTimeoutMs; left > 0; left = deadline - nowMs()) {
+        const mpv_event* event = mpv_wait_event(mpv_, static_cast<double>(left) / 1000.0);
+        if (event->event_id == MPV_EVENT_END_FILE
+            && static_cast<const mpv_event_end_file*>(event->data)->playlist_entry_id == entry)
+            return;
+    }
 }
 
 // Removes every playlist entry but the current one.

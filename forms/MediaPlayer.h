@@ -123,6 +123,7 @@ private:
     void forgetQueue();
     void setGapless(bool on);
     void awaitFollower();
+    void awaitEndOf(std::int64_t entry);
     double readSeconds(const char* property);
     void waitForLoad(std::int64_t deadlineMs);
     bool waitForEvent(int eventId, int timeoutMs);
