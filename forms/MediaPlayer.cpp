@@ -151,7 +151,6 @@ void MediaPlayer::handleEvent(const mpv_event& event)
             entry_ = std::exchange(following_, -1);
             fileName_ = std::exchange(queued_, std::string());
             followed_ = true;
-            setGapless(false);
         }
         break;
     case MPV_EVENT_END_FILE: onEndFile(event.data); break;
@@ -252,6 +251,7 @@ void MediaPlayer::open(const std::string& path)
     const std::string url = midi ? prepareMidi(path) : path;
     drainEvents();
     forgetQueue();
+    setGapless(false);
     mpv_set_property_string(h, "pause", "yes");
     const char* command[] = {"loadfile", url.c_str(), "replace", midi ? MidiLoadOptions : nullptr, nullptr};
     if (int code = keep(mpv_command(h, command)); code < 0)
@@ -329,15 +329,17 @@ void MediaPlayer::forgetQueue()
 {
     queued_.clear();
     following_ = -1;
-    setGapless(false);
     const char* command[] = {"playlist-clear", nullptr};
     mpv_command(mpv_, command);
 }
 
-// Gapless audio hands the queued file's samples to the output right behind the open file's.
-// It also makes libmpv raise the end-of-file flag, and stop moving the position, as soon as
-// the last samples are handed over, half a second before they are heard: with nothing queued
-// it stays off, so that a file's position and end are the ones a listener hears.
+// Gapless audio hands the queued file's samples to the output right behind the open file's,
+// in the output it already has. It also makes libmpv raise the end-of-file flag, and stop
+// moving the position, as soon as the last samples are handed over, half a second before they
+// are heard. So it is off for a file opened afresh, whose position and end are then the ones a
+// listener hears, and on from the first queue on. It is not switched off again when the queued
+// file takes over: libmpv decides whether to keep the output only once that file's first
+// samples are decoded, after it has been reported loaded.
 void MediaPlayer::setGapless(bool on)
 {
     mpv_set_property_string(mpv_, "gapless-audio", on ? "weak" : "no");
