@@ -1,5 +1,6 @@
 #include "picture/JpegDecoder.h"
 
+#include "picture/ColourProfile.h"
 #include "picture/PictureError.h"
 #include "picture/PictureSize.h"
 
@@ -8,8 +9,10 @@
 #include <bit>
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -226,9 +229,22 @@ private:
     std::vector<std::uint32_t> band_;
 };
 
+// The conversion of the picture's colours to sRGB that its embedded ICC profile asks for; none
+// without a profile (the picture is taken as sRGB) or with one that cannot be used.
+std::optional<ColourTransform> colourTransform(Decompressor& jpeg, StoredColour stored)
+{
+    JOCTET* icc = nullptr;
+    unsigned int size = 0;
+    jpeg.run([&](j_decompress_ptr d) { jpeg_read_icc_profile(d, &icc, &size); });
+    const std::unique_ptr<JOCTET, decltype(&std::free)> owned(icc, std::free);
+    if (!icc)
+        return std::nullopt;
+    return ColourTransform::toSrgb({icc, size}, stored);
+}
+
 // Decodes whole bands, so that placing sees full bands even where libjpeg hands out fewer
-// rows per call.
-void readRgbRows(Decompressor& jpeg, Placer& placer)
+// rows per call. Colours are converted in place, band by band, before the band is placed.
+void readRgbRows(Decompressor& jpeg, Placer& placer, const std::optional<ColourTransform>& colour)
 {
     j_decompress_ptr d = jpeg.info();
     std::array<JSAMPROW, Placer::kBand> rows{};
@@ -240,13 +256,16 @@ void readRgbRows(Decompressor& jpeg, Placer& placer)
         std::int32_t filled = 0;
         for (JDIMENSION got = 1; filled < count && got > 0; filled += std::int32_t(got))
             jpeg.run([&](j_decompress_ptr dd) { got = jpeg_read_scanlines(dd, rows.data() + filled, JDIMENSION(count - filled)); });
+        if (colour)
+            for (std::int32_t i = 0; i < filled; ++i)
+                colour->apply(rows[std::size_t(i)], placer.row(first, i), std::int32_t(d->output_width));
         placer.place(first, filled);
         if (filled < count)
             break; // a memory source never suspends; guard against looping for ever anyway
     }
 }
 
-void readCmykRows(Decompressor& jpeg, Placer& placer, bool inverted)
+void readCmykRows(Decompressor& jpeg, Placer& placer, bool inverted, const std::optional<ColourTransform>& colour)
 {
     j_decompress_ptr d = jpeg.info();
     std::vector<JSAMPLE> buffer(std::size_t(d->output_width) * 4);
@@ -258,10 +277,13 @@ void readCmykRows(Decompressor& jpeg, Placer& placer, bool inverted)
         for (JDIMENSION got = 1; filled < count && got > 0; filled += std::int32_t(got)) {
             jpeg.run([&](j_decompress_ptr dd) { got = jpeg_read_scanlines(dd, &row, 1); });
             std::uint32_t* out = placer.row(first, filled);
-            for (JDIMENSION x = 0; x < got * d->output_width; ++x) {
-                const JSAMPLE* p = buffer.data() + 4 * x;
-                out[x] = rgbOfCmyk(p[0], p[1], p[2], p[3], inverted);
-            }
+            if (colour)
+                colour->apply(buffer.data(), out, std::int32_t(got * d->output_width));
+            else
+                for (JDIMENSION x = 0; x < got * d->output_width; ++x) {
+                    const JSAMPLE* p = buffer.data() + 4 * x;
+                    out[x] = rgbOfCmyk(p[0], p[1], p[2], p[3], inverted);
+                }
         }
         placer.place(first, filled);
         if (filled < count)
@@ -276,6 +298,7 @@ Bitmap decodeJpeg(const std::string& data)
     Decompressor jpeg(data);
     jpeg.run([](j_decompress_ptr d) {
         jpeg_save_markers(d, JPEG_APP0 + 1, 0xFFFF);
+        jpeg_save_markers(d, JPEG_APP0 + 2, 0xFFFF); // the ICC profile, in chunks
         jpeg_read_header(d, TRUE);
     });
     j_decompress_ptr d = jpeg.info();
@@ -286,15 +309,19 @@ Bitmap decodeJpeg(const std::string& data)
     // hands out as CMYK.
     const bool cmyk = d->jpeg_color_space == JCS_CMYK || d->jpeg_color_space == JCS_YCCK;
     d->out_color_space = cmyk ? JCS_CMYK : kNativeX8R8G8B8;
+    // Adobe's CMYK is stored inverted, and libjpeg hands out YCCK as such CMYK.
+    const bool inverted = d->saw_Adobe_marker;
+    const std::optional<ColourTransform> colour =
+        colourTransform(jpeg, !cmyk ? StoredColour::Rgb : inverted ? StoredColour::InvertedCmyk : StoredColour::Cmyk);
     jpeg.run([](j_decompress_ptr dd) { jpeg_start_decompress(dd); });
 
     const auto w = std::int32_t(d->output_width), h = std::int32_t(d->output_height);
     Bitmap upright = orientation.transpose ? Bitmap(h, w) : Bitmap(w, h);
     Placer placer(upright, orientation, w, h);
     if (cmyk)
-        readCmykRows(jpeg, placer, d->saw_Adobe_marker);
+        readCmykRows(jpeg, placer, inverted, colour);
     else
-        readRgbRows(jpeg, placer);
+        readRgbRows(jpeg, placer, colour);
     // No jpeg_finish_decompress: every row is in, and whatever follows the image data (a
     // damaged trailer, say) must not cost the picture.
     return upright;
