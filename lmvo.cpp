@@ -35,6 +35,7 @@ int main(int argc, char** argv)
     if (line.answeredInTerminal()) {
         // Help, the version and a bad argument need no display.
         QCoreApplication terminal(argc, argv);
+        const auto translation = lmvo::installTranslation(terminal);
         return lmvo::answerInTerminal(lmvo::parseCommandLine(arguments));
     }
 

@@ -14,8 +14,6 @@ namespace lmvo {
 
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("lmvo::CommandLine", text); }
-
 // Length of the well-formed UTF-8 sequence that starts at `at` (no overlong forms, no
 // surrogates, nothing above U+10FFFF), or 0 when the byte there starts none.
 qsizetype utf8Sequence(const QByteArray& bytes, qsizetype at)
@@ -53,6 +51,9 @@ bool isEscapedByte(QChar c) { return c.unicode() >= EscapeBase + 0x80 && c.unico
 
 // The options, described once for parsing and for the help.
 struct Options {
+    Q_DECLARE_TR_FUNCTIONS(lmvo::CommandLine)
+
+public:
     QCommandLineOption interval{QStringLiteral("interval"), tr("图片切换间隔，6 到 60 秒，默认 6 秒。"), tr("秒数"),
                                 QStringLiteral("6")};
     QCommandLineOption loop{QStringLiteral("loop"), tr("循环播放。")};
@@ -86,17 +87,17 @@ CommandLine showOf(const QCommandLineParser& parser, const Options& o)
 {
     const QStringList folders = parser.positionalArguments();
     if (folders.size() > 1)
-        return bad(tr("只能指定一个图片文件夹，却给出了 %1 个").arg(folders.size()));
+        return bad(Options::tr("只能指定一个图片文件夹，却给出了 %1 个").arg(folders.size()));
     if (folders.isEmpty())
-        return bad(tr("缺少图片文件夹（用法见 lmvo --help）"));
+        return bad(Options::tr("缺少图片文件夹（用法见 lmvo --help）"));
     if (folders[0].isEmpty())
-        return bad(tr("图片文件夹参数为空"));
+        return bad(Options::tr("图片文件夹参数为空"));
     const QString seconds = parser.value(o.interval);
     const std::optional<int> interval = parseInterval(seconds);
     if (!interval || *interval < MinInterval || *interval > MaxInterval)
-        return bad(tr("--interval 须为 %1 到 %2 之间的整数秒数，而不是“%3”").arg(MinInterval).arg(MaxInterval).arg(seconds));
+        return bad(Options::tr("--interval 须为 %1 到 %2 之间的整数秒数，而不是“%3”").arg(MinInterval).arg(MaxInterval).arg(seconds));
     if (parser.isSet(o.music) && parser.value(o.music).isEmpty())
-        return bad(tr("--music 的文件夹参数为空"));
+        return bad(Options::tr("--music 的文件夹参数为空"));
 
     CommandLine line;
     line.action = CommandLine::Action::Show;

@@ -131,6 +131,8 @@ QString errorBoxText(const QString& message)
     return message;
 }
 
+QString unknownErrorText() { return QCoreApplication::translate("lmvo::ErrorReporter", "Unknown error"); }
+
 void reportErrorNow(const QString& message)
 {
     queue().reports.push_back(message);
@@ -175,7 +177,7 @@ bool guarded(const std::function<void()>& handler) noexcept
     } catch (const std::exception& e) {
         reportError(QString::fromUtf8(e.what()));
     } catch (...) {
-        reportError(QStringLiteral("Unknown error"));
+        reportError(unknownErrorText());
     }
     return false;
 }

@@ -42,6 +42,8 @@ QString applicationTitle();
 // The text of the standard error box: a "." is appended when the last character sorts
 // after ".".
 QString errorBoxText(const QString& message);
+// The report of a failure that carries no text of its own.
+QString unknownErrorText();
 
 // Reports a failure in the application's standard error box. Reports are queued, never passed
 // over: boxes are opened from a queued call, one at a time, each after the previous one has been

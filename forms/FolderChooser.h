@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 class QWidget;
@@ -16,7 +17,7 @@ public:
     QString choose(QWidget* owner);
     [[nodiscard]] const QString& selectedFolder() const { return selected_; }
 
-    static QString title() { return QStringLiteral("Browse for Folder"); }
+    static QString title() { return QCoreApplication::translate("lmvo::FolderChooser", "Browse for Folder"); }
 
 protected:
     // Asks the user, opening at `start`; an empty result means Cancel.

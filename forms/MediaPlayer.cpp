@@ -56,22 +56,25 @@ constexpr std::uint64_t PauseObserver = 2;
 // A synthesised song is known to be WAV: no probing through libmpv's other demuxers.
 constexpr const char* MidiLoadOptions = "demuxer=lavf,demuxer-lavf-format=wav";
 
-QString tr(const char* text) { return QCoreApplication::translate("lmvo::MediaPlayer", text); }
+// The player's texts, in one translation context wherever they are made.
+struct MediaText {
+    Q_DECLARE_TR_FUNCTIONS(lmvo::MediaPlayer)
+};
 
 QString midiReason(const MidiError& e)
 {
     switch (e.problem()) {
     case MidiProblem::Unreadable: return QString::fromLocal8Bit(e.what());
     case MidiProblem::TooLarge:
-        return tr("the file is too large for a MIDI song (more than %1 MB)")
+        return MediaText::tr("the file is too large for a MIDI song (more than %1 MB)")
             .arg(MidiLimits::MaxFileBytes >> 20);
-    case MidiProblem::NotMidi: return tr("it is not a Standard MIDI File");
+    case MidiProblem::NotMidi: return MediaText::tr("it is not a Standard MIDI File");
     case MidiProblem::UnsupportedFormat:
-        return tr("MIDI files of format %1 are not supported").arg(QString::fromLatin1(e.what()));
-    case MidiProblem::BadTiming: return tr("the timing in its header is invalid");
+        return MediaText::tr("MIDI files of format %1 are not supported").arg(QString::fromLatin1(e.what()));
+    case MidiProblem::BadTiming: return MediaText::tr("the timing in its header is invalid");
     case MidiProblem::TooLong:
-        return tr("the song would last longer than %1 hours").arg(MidiLimits::MaxSongUs / 3600000000);
-    case MidiProblem::NoNotes: return tr("the MIDI file has no notes to play");
+        return MediaText::tr("the song would last longer than %1 hours").arg(MidiLimits::MaxSongUs / 3600000000);
+    case MidiProblem::NoNotes: return MediaText::tr("the MIDI file has no notes to play");
     }
     return {};
 }
@@ -82,12 +85,12 @@ QString synthReason(const SynthError& e)
     const QString reason = QString::fromLocal8Bit(e.reason().c_str());
     switch (e.kind()) {
     case SynthError::Kind::NoSoundFont:
-        return tr("no General MIDI SoundFont is installed (looked for %1); install one, such as "
+        return MediaText::tr("no General MIDI SoundFont is installed (looked for %1); install one, such as "
                   "the package fluid-soundfont-gm, or name one in the environment variable "
                   "LMVO_SOUNDFONT").arg(detail);
     case SynthError::Kind::BadSoundFont:
-        return tr("the SoundFont \"%1\" cannot be loaded (%2)").arg(detail, reason);
-    case SynthError::Kind::Failed: return tr("the MIDI synthesiser cannot be started (%1)").arg(reason);
+        return MediaText::tr("the SoundFont \"%1\" cannot be loaded (%2)").arg(detail, reason);
+    case SynthError::Kind::Failed: return MediaText::tr("the MIDI synthesiser cannot be started (%1)").arg(reason);
     }
     return {};
 }
@@ -239,7 +242,7 @@ std::string MediaPlayer::prepareMidi(const std::string& path)
         reason = synthReason(e);
     }
     error_ = MPV_ERROR_LOADING_FAILED;
-    throw MediaError(tr("Cannot open \"%1\": %2").arg(QString::fromLocal8Bit(path.c_str()), reason).toStdString());
+    throw MediaError(MediaText::tr("Cannot open \"%1\": %2").arg(QString::fromLocal8Bit(path.c_str()), reason).toStdString());
 }
 
 void MediaPlayer::open(const std::string& path)

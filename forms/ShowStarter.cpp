@@ -155,7 +155,9 @@ void ShowStarter::showPictures(const QString& interval)
         // The window is destroyed at once: hidden, it would go on loading pictures.
         show->StopTimer();
         throw std::invalid_argument(
-            QStringLiteral("'%1' is not a valid integer value").arg(interval).toStdString());
+            QCoreApplication::translate("lmvo::ShowStarter", "'%1' is not a valid integer value")
+                .arg(interval)
+                .toStdString());
     }
     // A value typed without leaving the edit has not met the edit's range yet.
     show->SetTimerInterval(std::clamp(*seconds, MinInterval, MaxInterval) * 1000);

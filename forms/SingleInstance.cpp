@@ -2,6 +2,7 @@
 
 #include "forms/ErrorReporter.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <cerrno>
@@ -76,7 +77,7 @@ bool announceIfRunning(const SingleInstance& guard)
 {
     if (!guard.alreadyRunning())
         return false;
-    messageBoxes().show(nullptr, {QString::fromUtf8(AlreadyRunningText), QString(),
+    messageBoxes().show(nullptr, {QCoreApplication::translate("lmvo::SingleInstance", AlreadyRunningText), QString(),
                                   BoxIcon::Information});
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include "base/UniqueFd.h"
 
+#include <QtGlobal>
+
 #include <string>
 
 namespace lmvo {
@@ -43,8 +45,8 @@ private:
 // a lock there could be held or swapped by someone else.
 std::string lockFolder(const char* runtimeDir, const std::string& tmpBase = "/tmp");
 
-// The text a second copy shows before it ends.
-inline constexpr char AlreadyRunningText[] = "“Lumivo”已运行！";
+// The text a second copy shows before it ends (translated in the context "lmvo::SingleInstance").
+inline constexpr char AlreadyRunningText[] = QT_TRANSLATE_NOOP("lmvo::SingleInstance", "“Lumivo”已运行！");
 
 // Shows the box of a second copy through the message boxes in use; true when the caller
 // should end with exit code 0 without showing a window.

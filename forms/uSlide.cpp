@@ -79,13 +79,13 @@ Tfrm_slide::Tfrm_slide(QWidget* parent) : QDialog(parent), ui(std::make_unique<U
 
     PopupMenu1_ = new QMenu(this);
     PopupMenu1_->setObjectName(QStringLiteral("PopupMenu1"));
-    N1_ = PopupMenu1_->addAction(QStringLiteral("暂停"));
+    N1_ = PopupMenu1_->addAction(tr("暂停"));
     N1_->setObjectName(QStringLiteral("N1"));
-    N2_ = PopupMenu1_->addAction(QStringLiteral("继续"));
+    N2_ = PopupMenu1_->addAction(tr("继续"));
     N2_->setObjectName(QStringLiteral("N2"));
     N2_->setEnabled(false);
     PopupMenu1_->addSeparator()->setObjectName(QStringLiteral("N3"));
-    N4_ = PopupMenu1_->addAction(QStringLiteral("退出"));
+    N4_ = PopupMenu1_->addAction(tr("退出"));
     N4_->setObjectName(QStringLiteral("N4"));
     connect(N1_, &QAction::triggered, this, [this] { N1Click(); });
     connect(N2_, &QAction::triggered, this, [this] { N2Click(); });

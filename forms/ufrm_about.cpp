@@ -88,6 +88,11 @@ Tfrm_about::Tfrm_about(QWidget* parent)
     installFontFallbacks();
     ui_->setupUi(this);
     setFixedSize(311, 184);
+    // The link's box was laid out for the Chinese text; a longer translation widens it, so
+    // that the whole text shows and is what a click hits.
+    QLabel* link = ui_->Label_url;
+    if (link->sizeHint().width() > link->width())
+        link->resize(link->sizeHint().width(), link->height());
     connect(ui_->Button1, &QPushButton::clicked, this, &Tfrm_about::Button1Click);
     ui_->Label_url->installEventFilter(this);
 }

@@ -20,6 +20,9 @@ mkdir -p "$pictures" && "$testcard" "$pictures" >/dev/null 2>&1 || fail "no test
 code=$?
 [[ $code -eq 2 && $(wc -l <"$err") -eq 1 ]] || fail "a bad interval ended with $code: $(cat "$err")"
 "$lmvo" --help | grep -q -- --keep-aspect || fail "--help does not list the options"
+LANGUAGE= LC_ALL= LC_MESSAGES= LANG=en_US.UTF-8 "$lmvo" --help | grep -q 'Keep proportions' ||
+  fail "--help is not in English under an English locale"
+LANGUAGE= LC_ALL=C "$lmvo" --help | grep -q 保持图片比例 || fail "--help is not in Chinese under the C locale"
 
 # A missing folder: its box, its line naming the folder, and 1 once the box is dismissed.
 "$lmvo" "$runtime/gone" 2>"$err" &
