@@ -1,6 +1,7 @@
 // Decoding one photograph-sized picture (12 megapixels; 400 x 300 in the short pass) of each
 // format, at full size and at a 1920 x 1080 screen's size, each as a ratio to the full-size
-// JPEG decode measured in the same run. The pictures are made here, from one generated scene,
+// JPEG decode measured in the same run; and a 48-megapixel JPEG (8000 x 6000; 800 x 600 in the
+// short pass) at the screen's size. The pictures are made here, from one generated scene,
 // by libvips (BMP by Qt); formats the loader does not read are reported and skipped.
 #include "bench/Baseline.h"
 #include "picture/PictureLoad.h"
@@ -25,9 +26,8 @@ using vips::VImage;
 bool shortRun() { return std::getenv("LMVO_BENCH_SHORT") != nullptr; }
 
 // A scene with smooth and busy parts, as a photograph has, so that every encoder has real work.
-VImage scene()
+VImage scene(int w, int h)
 {
-    const int w = shortRun() ? 400 : 4000, h = shortRun() ? 300 : 3000;
     const VImage xy = VImage::xyz(w, h);
     const VImage x = xy[0], y = xy[1];
     const VImage r = (x * (255.0 / w)).cast(VIPS_FORMAT_UCHAR);
@@ -38,7 +38,7 @@ VImage scene()
 
 std::string vipsFile(const char* suffix, vips::VOption* options = nullptr)
 {
-    static const VImage picture = scene();
+    static const VImage picture = shortRun() ? scene(400, 300) : scene(4000, 3000);
     void* buffer = nullptr;
     std::size_t size = 0;
     picture.write_to_buffer(suffix, &buffer, &size, options);
@@ -59,30 +59,44 @@ std::string bmpFile()
     return bytes.toStdString();
 }
 
+std::string largeJpeg()
+{
+    const VImage picture = shortRun() ? scene(800, 600) : scene(8000, 6000);
+    void* buffer = nullptr;
+    std::size_t size = 0;
+    picture.write_to_buffer(".jpg", &buffer, &size, VImage::option()->set("Q", 90));
+    std::string bytes(static_cast<const char*>(buffer), size);
+    g_free(buffer);
+    return bytes;
+}
+
 struct Format {
+    const char* label;
     const char* extension;
     std::string (*make)();
+    bool atFullSize = true;
 };
 
 // Each as a camera, a phone or a web site would write it; HEIC and AVIF at the encoders'
 // fastest settings, which change the file little and the time to make it a lot.
 const Format kFormats[] = {
-    {"jpg", [] { return vipsFile(".jpg", VImage::option()->set("Q", 90)); }},
-    {"png", [] { return vipsFile(".png"); }},
-    {"gif", [] { return vipsFile(".gif"); }},
-    {"tif", [] { return vipsFile(".tif", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW)); }},
-    {"webp", [] { return vipsFile(".webp", VImage::option()->set("Q", 80)); }},
-    {"heic", [] { return vipsFile(".heif", VImage::option()->set("compression", int(VIPS_FOREIGN_HEIF_COMPRESSION_HEVC))->set("effort", 0)); }},
-    {"avif", [] { return vipsFile(".heif", VImage::option()->set("compression", int(VIPS_FOREIGN_HEIF_COMPRESSION_AV1))->set("effort", 0)); }},
-    {"bmp", bmpFile},
+    {"jpg", "jpg", [] { return vipsFile(".jpg", VImage::option()->set("Q", 90)); }},
+    {"png", "png", [] { return vipsFile(".png"); }},
+    {"gif", "gif", [] { return vipsFile(".gif"); }},
+    {"tif", "tif", [] { return vipsFile(".tif", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW)); }},
+    {"webp", "webp", [] { return vipsFile(".webp", VImage::option()->set("Q", 80)); }},
+    {"heic", "heic", [] { return vipsFile(".heif", VImage::option()->set("compression", int(VIPS_FOREIGN_HEIF_COMPRESSION_HEVC))->set("effort", 0)); }},
+    {"avif", "avif", [] { return vipsFile(".heif", VImage::option()->set("compression", int(VIPS_FOREIGN_HEIF_COMPRESSION_AV1))->set("effort", 0)); }},
+    {"bmp", "bmp", bmpFile},
+    {"jpg-48MP", "jpg", largeJpeg, false},
 };
 
 const std::string& file(const Format& f)
 {
     static std::map<std::string, std::string> files;
-    auto it = files.find(f.extension);
+    auto it = files.find(f.label);
     if (it == files.end())
-        it = files.emplace(f.extension, f.make()).first;
+        it = files.emplace(f.label, f.make()).first;
     return it->second;
 }
 
@@ -123,11 +137,14 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "not benchmarked: the loader does not read .%s\n", f.extension);
             continue;
         }
-        for (const bool full : {true, false})
-            benchmark::RegisterBenchmark((std::string("BM_Decode/") + f.extension + (full ? "/full" : "/1920x1080")).c_str(),
+        for (const bool full : {true, false}) {
+            if (full && !f.atFullSize)
+                continue;
+            benchmark::RegisterBenchmark((std::string("BM_Decode/") + f.label + (full ? "/full" : "/1920x1080")).c_str(),
                                          BM_Decode, f, full)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
+        }
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

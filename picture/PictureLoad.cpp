@@ -5,28 +5,37 @@
 #include "picture/PictureFile.h"
 #include "picture/PictureSize.h"
 #include "picture/QtDecoder.h"
-#include "raster/Draw.h"
+#include "picture/VipsDecoder.h"
 
 #include <array>
 #include <new>
+#include <optional>
 #include <string_view>
 
 namespace lmvo {
 namespace {
 
-enum class Format { Jpeg, Bmp, Ico, Emf, Wmf, Unknown };
+enum class Format { Jpeg, Png, Gif, Tiff, Webp, Heif, Bmp, Ico, Emf, Wmf, Unknown };
 
 struct FormatEntry {
     std::string_view extension; // lower case, without the dot
     Format format;
 };
-constexpr std::array<FormatEntry, 6> kFormats{{
+constexpr std::array<FormatEntry, 14> kFormats{{
+    {"jpeg", Format::Jpeg},
+    {"jpg", Format::Jpeg},
+    {"png", Format::Png},
+    {"gif", Format::Gif},
+    {"tif", Format::Tiff},
+    {"tiff", Format::Tiff},
+    {"webp", Format::Webp},
+    {"heic", Format::Heif},
+    {"heif", Format::Heif},
+    {"avif", Format::Heif},
     {"bmp", Format::Bmp},
     {"ico", Format::Ico},
     {"emf", Format::Emf},
     {"wmf", Format::Wmf},
-    {"jpeg", Format::Jpeg},
-    {"jpg", Format::Jpeg},
 }};
 
 Format formatOf(const std::string& extension)
@@ -73,7 +82,22 @@ void refuseMetafile(Format format)
         failMetafile("WMF");
 }
 
-Bitmap decodeAs(Format format, const std::string& data)
+// The formats libvips reads (JPEG only at display size: at full size libjpeg's pixels are
+// the exact ones).
+std::optional<VipsFormat> vipsFormatOf(Format format)
+{
+    switch (format) {
+    case Format::Jpeg: return VipsFormat::Jpeg;
+    case Format::Png: return VipsFormat::Png;
+    case Format::Gif: return VipsFormat::Gif;
+    case Format::Tiff: return VipsFormat::Tiff;
+    case Format::Webp: return VipsFormat::Webp;
+    case Format::Heif: return VipsFormat::Heif;
+    default: return std::nullopt;
+    }
+}
+
+Bitmap decodeAs(Format format, const std::string& data, std::stop_token stop = {})
 {
     switch (format) {
     case Format::Jpeg: return decodeJpeg(data);
@@ -82,6 +106,7 @@ Bitmap decodeAs(Format format, const std::string& data)
     case Format::Emf: failMetafile("EMF");
     case Format::Wmf: failMetafile("WMF");
     case Format::Unknown: break;
+    default: return decodeWithVips(data, *vipsFormatOf(format), stop);
     }
     throw PictureError("unknown picture format");
 }
@@ -101,25 +126,15 @@ void checkTarget(const DisplaySize& size)
                            std::to_string(size.height) + " pixels)");
 }
 
-// Provisional: a full-size decode fitted into the target.
-Bitmap fitted(const Bitmap& full, const DisplaySize& size)
-{
-    checkPictureSize(size.width, size.height);
-    Bitmap out(size.width, size.height);
-    Rect where = out.bounds();
-    if (size.fit == FitMode::FitInside)
-        where = FitRect(full.bounds(), out.bounds());
-    out.stretchDraw(where, full);
-    return out;
-}
-
 Bitmap decodeAtAs(Format format, const std::string& data, const DisplaySize& size, std::stop_token stop)
 {
     checkTarget(size);
-    const Bitmap full = decodeAs(format, data);
+    if (const auto vips = vipsFormatOf(format))
+        return decodeWithVipsAt(data, *vips, size, stop);
+    const Bitmap full = decodeAs(format, data, stop);
     if (stop.stop_requested())
         throw PictureCancelled();
-    return fitted(full, size);
+    return resampledWithVips(full, size, stop);
 }
 
 } // namespace

@@ -433,8 +433,8 @@ TEST_F(LoadTest, ExtensionsIgnoreAsciiCaseAndNonUtf8NamesLoad)
 TEST_F(LoadTest, UnknownExtensionIsNamedAsWrittenBeforeTheFileIsOpened)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"/no/such/folder/a.png", "Unknown picture file extension (.png)"},
-        {"/no/such/folder/a.PnG", "Unknown picture file extension (.PnG)"},
+        {"/no/such/folder/a.xcf", "Unknown picture file extension (.xcf)"},
+        {"/no/such/folder/a.XcF", "Unknown picture file extension (.XcF)"},
         {"/no/such/folder/a.jpg.txt", "Unknown picture file extension (.txt)"},
         {"/no/such/folder.jpg/name", "Unknown picture file extension (.)"},
         {"/no/such/folder/noext", "Unknown picture file extension (.)"},

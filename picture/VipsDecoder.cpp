@@ -1,0 +1,307 @@
+#include "picture/VipsDecoder.h"
+
+#include "picture/PictureError.h"
+#include "picture/PictureSize.h"
+
+#include <vips/vips8>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace lmvo {
+namespace {
+
+using vips::VError;
+using vips::VImage;
+using vips::VOption;
+
+// libvips works on threads of its own; a picture is decoded while a transition runs, so it
+// takes only a part of the machine.
+constexpr int kVipsThreads = 2;
+
+void ignoreLogMessage(const char*, GLogLevelFlags, const char*, void*) {}
+
+// Starts libvips once for the whole process. Its warnings (a damaged chunk, say) would go to
+// the terminal; what matters reaches the user as an error. Its operation cache would keep
+// decoded pictures alive after their load: a show never loads the same picture twice in a
+// row, so it is off.
+void startVips()
+{
+    static const bool started = [] {
+        if (vips_init("lmvo") != 0)
+            return false;
+        g_log_set_handler("VIPS", GLogLevelFlags(G_LOG_LEVEL_MASK & ~G_LOG_LEVEL_ERROR), ignoreLogMessage, nullptr);
+        vips_cache_set_max(0);
+        vips_concurrency_set(kVipsThreads);
+        return true;
+    }();
+    if (!started)
+        throw PictureError("the picture library libvips cannot start");
+}
+
+// libvips keeps one error text for the whole process and only ever adds to it; every load
+// starts it afresh and takes it when it fails, so a text says only what went wrong there.
+void forgetVipsErrors()
+{
+    vips_error_clear();
+}
+
+// libvips' message, its lines joined.
+std::string reasonOf(const VError& e)
+{
+    std::string text = e.what();
+    forgetVipsErrors();
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    for (auto at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
+        text.replace(at, 1, "; ");
+    return text.empty() ? "the picture library could not read the file" : text;
+}
+
+// The file's bytes as libvips reads them, without a copy; the caller keeps them alive.
+struct BlobUnref {
+    void operator()(VipsBlob* blob) const { vips_area_unref(reinterpret_cast<VipsArea*>(blob)); }
+};
+using Blob = std::unique_ptr<VipsBlob, BlobUnref>;
+
+Blob blobOf(const std::string& data)
+{
+    return Blob(vips_blob_new(nullptr, data.data(), data.size()));
+}
+
+using Loader = VImage (*)(VipsBlob*, VOption*);
+
+struct FormatLoader {
+    VipsFormat format;
+    Loader load;
+    // JPEG shows what could be decoded of a damaged file, as the full-size decoder does; the
+    // others would show grey or black for what is missing, so they fail instead.
+    VipsFailOn failOn;
+};
+constexpr std::array<FormatLoader, 6> kLoaders{{
+    {VipsFormat::Jpeg, VImage::jpegload_buffer, VIPS_FAIL_ON_NONE},
+    {VipsFormat::Png, VImage::pngload_buffer, VIPS_FAIL_ON_TRUNCATED},
+    {VipsFormat::Gif, VImage::gifload_buffer, VIPS_FAIL_ON_TRUNCATED},
+    {VipsFormat::Tiff, VImage::tiffload_buffer, VIPS_FAIL_ON_TRUNCATED},
+    {VipsFormat::Webp, VImage::webpload_buffer, VIPS_FAIL_ON_TRUNCATED},
+    {VipsFormat::Heif, VImage::heifload_buffer, VIPS_FAIL_ON_TRUNCATED},
+}};
+
+const FormatLoader& loaderOf(VipsFormat format)
+{
+    return *std::find_if(kLoaders.begin(), kLoaders.end(), [format](const FormatLoader& l) { return l.format == format; });
+}
+
+// Only the header is read here: pixels are decoded when the result is written to memory, so
+// the size can be checked first. Every loader reads the first frame or page alone unless told
+// otherwise.
+VImage load(VipsBlob* blob, VipsFormat format, VOption* extra = nullptr)
+{
+    const FormatLoader& loader = loaderOf(format);
+    VOption* options = extra ? extra : VImage::option();
+    options->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", loader.failOn);
+    return loader.load(blob, options);
+}
+
+int orientationOf(const VImage& image)
+{
+    return image.get_typeof(VIPS_META_ORIENTATION) != 0 ? image.get_int(VIPS_META_ORIENTATION) : 1;
+}
+
+bool isTurned(const VImage& image)
+{
+    const int orientation = orientationOf(image);
+    return orientation >= 5 && orientation <= 8;
+}
+
+bool hasProfile(const VImage& image)
+{
+    return image.get_typeof(VIPS_META_ICC_NAME) != 0;
+}
+
+VImage withoutProfile(const VImage& image)
+{
+    VImage copy = image.copy();
+    copy.remove(VIPS_META_ICC_NAME);
+    return copy;
+}
+
+// The embedded profile's colours in sRGB; a profile that cannot be used is ignored.
+VImage importedProfile(const VImage& image)
+{
+    if (!hasProfile(image))
+        return image;
+    try {
+        return image.icc_transform("srgb", VImage::option()->set("embedded", true)->set("intent", VIPS_INTENT_PERCEPTUAL));
+    } catch (const VError&) {
+        forgetVipsErrors();
+        return withoutProfile(image);
+    }
+}
+
+// Three bands of 8-bit sRGB; transparent parts over black.
+VImage opaqueSrgb8(VImage image)
+{
+    if (image.interpretation() != VIPS_INTERPRETATION_sRGB && vips_colourspace_issupported(image.get_image()))
+        image = image.colourspace(VIPS_INTERPRETATION_sRGB);
+    if (vips_image_hasalpha(image.get_image()))
+        image = image.flatten();
+    if (image.format() != VIPS_FORMAT_UCHAR)
+        image = image.cast(VIPS_FORMAT_UCHAR);
+    if (image.bands() < 3)
+        return image[0].bandjoin(image[0]).bandjoin(image[0]);
+    return image.bands() == 3 ? image : image.extract_band(0, VImage::option()->set("n", 3));
+}
+
+// Runs the pipeline that makes `image` into memory and packs it into a bitmap. A stop kills
+// the pipeline between the strips libvips works on.
+Bitmap bitmapOf(const VImage& image, std::stop_token stop)
+{
+    if (stop.stop_requested())
+        throw PictureCancelled();
+    const VImage rgb = image.bands() == 3 && image.format() == VIPS_FORMAT_UCHAR ? image : opaqueSrgb8(image);
+    std::size_t size = 0;
+    std::unique_ptr<void, decltype(&g_free)> memory(nullptr, g_free);
+    {
+        const std::stop_callback kill(stop, [im = rgb.get_image()] { vips_image_set_kill(im, TRUE); });
+        try {
+            memory.reset(rgb.write_to_memory(&size));
+        } catch (const VError& e) {
+            if (stop.stop_requested())
+                throw PictureCancelled();
+            throw PictureError(reasonOf(e));
+        }
+    }
+    if (stop.stop_requested())
+        throw PictureCancelled();
+    Bitmap bitmap(rgb.width(), rgb.height());
+    const auto* p = static_cast<const std::uint8_t*>(memory.get());
+    for (std::int32_t y = 0; y < bitmap.height(); ++y) {
+        std::uint32_t* row = bitmap.scanLine(y);
+        for (std::int32_t x = 0; x < bitmap.width(); ++x, p += 3)
+            row[x] = pixelOf(Color(p[0]) << 16 | Color(p[1]) << 8 | p[2]);
+    }
+    return bitmap;
+}
+
+// The largest JPEG scale (1/2, 1/4, 1/8) at which the decoded picture still covers what is
+// shown of it in both directions.
+int jpegShrink(int width, int height, const DisplaySize& size)
+{
+    const double x = double(width) / size.width, y = double(height) / size.height;
+    const double factor = size.fit == FitMode::Stretch ? std::min(x, y) : std::max(x, y);
+    int shrink = 1;
+    while (shrink < 8 && factor >= 2 * shrink)
+        shrink *= 2;
+    return shrink;
+}
+
+// JPEG and WebP decode straight at a smaller scale; the others at full size.
+VImage loadForSize(VipsBlob* blob, VipsFormat format, const DisplaySize& shown)
+{
+    const VImage header = load(blob, format);
+    if (format != VipsFormat::Jpeg && format != VipsFormat::Webp)
+        return header;
+    const bool turned = isTurned(header);
+    const DisplaySize stored{turned ? shown.height : shown.width, turned ? shown.width : shown.height, shown.fit};
+    const int shrink = jpegShrink(header.width(), header.height(), stored);
+    if (shrink == 1)
+        return header;
+    if (format == VipsFormat::Jpeg)
+        return load(blob, format, VImage::option()->set("shrink", shrink));
+    return load(blob, format, VImage::option()->set("scale", 1.0 / shrink));
+}
+
+VOption* thumbnailOptions(const DisplaySize& size, bool toSrgb)
+{
+    VOption* options = VImage::option()
+                           ->set("height", size.height)
+                           ->set("size", size.fit == FitMode::Stretch ? VIPS_SIZE_FORCE : VIPS_SIZE_BOTH)
+                           ->set("intent", VIPS_INTENT_PERCEPTUAL);
+    return toSrgb ? options->set("export_profile", "srgb") : options;
+}
+
+// libvips' thumbnail: it turns the picture upright, averages when shrinking (Lanczos) and
+// interpolates when enlarging, with transparency premultiplied, and converts an embedded
+// profile to sRGB. Pictures without a profile are taken as sRGB and left as they are.
+VImage shownAt(const VImage& image, const DisplaySize& size)
+{
+    if (!hasProfile(image))
+        return image.thumbnail_image(size.width, thumbnailOptions(size, false));
+    try {
+        return image.thumbnail_image(size.width, thumbnailOptions(size, true));
+    } catch (const VError&) {
+        forgetVipsErrors();
+        return withoutProfile(image).thumbnail_image(size.width, thumbnailOptions(size, false));
+    }
+}
+
+Bitmap fittedBitmap(const VImage& image, const DisplaySize& size, std::stop_token stop)
+{
+    checkPictureSize(size.width, size.height);
+    const VImage shown = opaqueSrgb8(shownAt(image, size));
+    // Centred on black; in a stretch the size is already exact, but a rounding of libvips'
+    // must not make it a pixel off.
+    const int left = size.fit == FitMode::FitInside ? (size.width - shown.width()) / 2 : 0;
+    const int top = size.fit == FitMode::FitInside ? (size.height - shown.height()) / 2 : 0;
+    if (left == 0 && top == 0 && shown.width() == size.width && shown.height() == size.height)
+        return bitmapOf(shown, stop);
+    return bitmapOf(shown.embed(left, top, size.width, size.height), stop);
+}
+
+template <typename Work>
+Bitmap reportingVipsErrors(Work&& work)
+{
+    startVips();
+    forgetVipsErrors();
+    try {
+        return work();
+    } catch (const VError& e) {
+        throw PictureError(reasonOf(e));
+    }
+}
+
+} // namespace
+
+Bitmap decodeWithVips(const std::string& data, VipsFormat format, std::stop_token stop)
+{
+    return reportingVipsErrors([&] {
+        const Blob blob = blobOf(data);
+        const VImage image = load(blob.get(), format);
+        checkPictureSize(image.width(), image.height());
+        VImage srgb = opaqueSrgb8(importedProfile(image));
+        // Turning needs the whole picture at hand; the pipeline before it runs top to bottom.
+        if (orientationOf(srgb) != 1)
+            srgb = srgb.copy_memory().autorot();
+        return bitmapOf(srgb, stop);
+    });
+}
+
+Bitmap decodeWithVipsAt(const std::string& data, VipsFormat format, const DisplaySize& size, std::stop_token stop)
+{
+    return reportingVipsErrors([&] {
+        const Blob blob = blobOf(data);
+        const VImage image = loadForSize(blob.get(), format, size);
+        checkPictureSize(image.width(), image.height());
+        return fittedBitmap(image, size, stop);
+    });
+}
+
+Bitmap resampledWithVips(const Bitmap& picture, const DisplaySize& size, std::stop_token stop)
+{
+    return reportingVipsErrors([&] {
+        // A stored pixel is 0xFFRRGGBB: bytes B, G, R, X on a little-endian machine.
+        constexpr bool little = std::endian::native == std::endian::little;
+        const VImage xrgb = VImage::new_from_memory(const_cast<std::uint32_t*>(picture.bits()),
+                                                    std::size_t(picture.width()) * picture.height() * 4,
+                                                    picture.width(), picture.height(), 4, VIPS_FORMAT_UCHAR);
+        const VImage rgb = little ? xrgb[2].bandjoin(xrgb[1]).bandjoin(xrgb[0]) : xrgb.extract_band(1, VImage::option()->set("n", 3));
+        return fittedBitmap(rgb.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB)), size, stop);
+    });
+}
+
+} // namespace lmvo
