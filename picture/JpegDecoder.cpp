@@ -32,6 +32,12 @@ constexpr J_COLOR_SPACE kNativeX8R8G8B8 = std::endian::native == std::endian::li
 // decoder busy for minutes. Encoders write about ten.
 constexpr int kMaxScans = 500;
 
+[[noreturn]] void failTooManyScans()
+{
+    throw PictureError("the JPEG picture is stored in more than " + std::to_string(kMaxScans) +
+                       " scans, too many to decode in reasonable time");
+}
+
 // libjpeg reports errors through error_exit, which must not return; the default one ends the
 // process. Ours jumps back into Decompressor::run, which turns the jump into a PictureError.
 // The progress monitor jumps the same way when a file has too many scans.
@@ -97,8 +103,7 @@ private:
     {
         if (trap_.tooManyScans) {
             jpeg_destroy_decompress(&info_);
-            throw PictureError("the JPEG picture is stored in more than " + std::to_string(kMaxScans) +
-                               " scans, too many to decode in reasonable time");
+            failTooManyScans();
         }
         char text[JMSG_LENGTH_MAX];
         (*trap_.manager.format_message)(reinterpret_cast<j_common_ptr>(&info_), text);
@@ -292,6 +297,37 @@ void readCmykRows(Decompressor& jpeg, Placer& placer, bool inverted, const std::
 }
 
 } // namespace
+
+// Walks the markers: every segment but the entropy-coded data after a scan header says its
+// length; within that data a 0xFF byte is followed by 0 (a stuffed byte), a restart marker or
+// fill bytes, so the next other marker ends it.
+void checkJpegScans(const std::string& data)
+{
+    const auto byte = [&data](std::size_t i) { return std::uint8_t(data[i]); };
+    const auto isRestart = [](std::uint8_t m) { return m >= 0xD0 && m <= 0xD7; };
+    int scans = 0;
+    std::size_t i = 2; // after the start-of-image marker
+    while (i + 3 < data.size()) {
+        if (byte(i) != 0xFF || byte(i + 1) == 0xFF) {
+            ++i;
+            continue;
+        }
+        const std::uint8_t marker = byte(i + 1);
+        if (marker == 0xD9)
+            return;
+        if (isRestart(marker) || marker == 0x00 || marker == 0x01) {
+            i += 2;
+            continue;
+        }
+        i += 2 + (std::size_t(byte(i + 2)) << 8 | byte(i + 3));
+        if (marker != 0xDA)
+            continue;
+        if (++scans > kMaxScans)
+            failTooManyScans();
+        while (i + 1 < data.size() && !(byte(i) == 0xFF && byte(i + 1) != 0 && byte(i + 1) != 0xFF && !isRestart(byte(i + 1))))
+            ++i;
+    }
+}
 
 Bitmap decodeJpeg(const std::string& data)
 {

@@ -129,6 +129,8 @@ void checkTarget(const DisplaySize& size)
 Bitmap decodeAtAs(Format format, const std::string& data, const DisplaySize& size, std::stop_token stop)
 {
     checkTarget(size);
+    if (format == Format::Jpeg)
+        checkJpegScans(data);
     if (const auto vips = vipsFormatOf(format))
         return decodeWithVipsAt(data, *vips, size, stop);
     const Bitmap full = decodeAs(format, data, stop);

@@ -1,5 +1,6 @@
 #include "picture/VipsDecoder.h"
 
+#include "picture/ColourProfile.h"
 #include "picture/PictureError.h"
 #include "picture/PictureSize.h"
 
@@ -9,8 +10,10 @@
 #include <array>
 #include <bit>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace lmvo {
 namespace {
@@ -130,17 +133,47 @@ VImage withoutProfile(const VImage& image)
     return copy;
 }
 
-// The embedded profile's colours in sRGB; a profile that cannot be used is ignored.
-VImage importedProfile(const VImage& image)
+// A CMYK picture in sRGB, through its embedded profile (or libvips' own CMYK profile where it
+// has none or one that cannot be used), perceptual intent.
+VImage cmykInSrgb(const VImage& image)
 {
-    if (!hasProfile(image))
+    const auto imported = [](const VImage& cmyk) {
+        return withoutProfile(cmyk.icc_import(VImage::option()
+                                                  ->set("embedded", true)
+                                                  ->set("input_profile", "cmyk")
+                                                  ->set("intent", VIPS_INTENT_PERCEPTUAL))
+                                  .colourspace(VIPS_INTERPRETATION_sRGB));
+    };
+    if (image.interpretation() != VIPS_INTERPRETATION_CMYK)
         return image;
     try {
-        return image.icc_transform("srgb", VImage::option()->set("embedded", true)->set("intent", VIPS_INTENT_PERCEPTUAL));
+        return imported(image);
     } catch (const VError&) {
         forgetVipsErrors();
-        return withoutProfile(image);
+        return imported(withoutProfile(image));
     }
+}
+
+// The embedded profile of an RGB or grey picture, converted to sRGB after resampling by the
+// same transform the JPEG decoder uses.
+std::vector<std::uint8_t> profileOf(const VImage& image)
+{
+    if (!hasProfile(image))
+        return {};
+    std::size_t size = 0;
+    const auto* data = static_cast<const std::uint8_t*>(image.get_blob(VIPS_META_ICC_NAME, &size));
+    return {data, data + size};
+}
+
+void convertToSrgb(Bitmap& bitmap, const std::vector<std::uint8_t>& profile)
+{
+    if (profile.empty())
+        return;
+    const std::optional<ColourTransform> transform = ColourTransform::toSrgb(profile, StoredColour::Rgb);
+    if (!transform)
+        return;
+    for (std::int32_t y = 0; y < bitmap.height(); ++y)
+        transform->apply(bitmap.scanLine(y), bitmap.scanLine(y), bitmap.width());
 }
 
 // Three bands of 8-bit sRGB; transparent parts over black.
@@ -216,41 +249,29 @@ VImage loadForSize(VipsBlob* blob, VipsFormat format, const DisplaySize& shown)
     return load(blob, format, VImage::option()->set("scale", 1.0 / shrink));
 }
 
-VOption* thumbnailOptions(const DisplaySize& size, bool toSrgb)
-{
-    VOption* options = VImage::option()
-                           ->set("height", size.height)
-                           ->set("size", size.fit == FitMode::Stretch ? VIPS_SIZE_FORCE : VIPS_SIZE_BOTH)
-                           ->set("intent", VIPS_INTENT_PERCEPTUAL);
-    return toSrgb ? options->set("export_profile", "srgb") : options;
-}
-
 // libvips' thumbnail: it turns the picture upright, averages when shrinking (Lanczos) and
-// interpolates when enlarging, with transparency premultiplied, and converts an embedded
-// profile to sRGB. Pictures without a profile are taken as sRGB and left as they are.
+// interpolates when enlarging, with transparency premultiplied.
 VImage shownAt(const VImage& image, const DisplaySize& size)
 {
-    if (!hasProfile(image))
-        return image.thumbnail_image(size.width, thumbnailOptions(size, false));
-    try {
-        return image.thumbnail_image(size.width, thumbnailOptions(size, true));
-    } catch (const VError&) {
-        forgetVipsErrors();
-        return withoutProfile(image).thumbnail_image(size.width, thumbnailOptions(size, false));
-    }
+    return image.thumbnail_image(size.width, VImage::option()
+                                                 ->set("height", size.height)
+                                                 ->set("size", size.fit == FitMode::Stretch ? VIPS_SIZE_FORCE : VIPS_SIZE_BOTH));
 }
 
 Bitmap fittedBitmap(const VImage& image, const DisplaySize& size, std::stop_token stop)
 {
     checkPictureSize(size.width, size.height);
-    const VImage shown = opaqueSrgb8(shownAt(image, size));
-    // Centred on black; in a stretch the size is already exact, but a rounding of libvips'
-    // must not make it a pixel off.
-    const int left = size.fit == FitMode::FitInside ? (size.width - shown.width()) / 2 : 0;
-    const int top = size.fit == FitMode::FitInside ? (size.height - shown.height()) / 2 : 0;
-    if (left == 0 && top == 0 && shown.width() == size.width && shown.height() == size.height)
-        return bitmapOf(shown, stop);
-    return bitmapOf(shown.embed(left, top, size.width, size.height), stop);
+    const VImage rgb = cmykInSrgb(image);
+    Bitmap shown = bitmapOf(opaqueSrgb8(shownAt(rgb, size)), stop);
+    convertToSrgb(shown, profileOf(rgb));
+    if (shown.width() == size.width && shown.height() == size.height)
+        return shown;
+    // Fitted inside and centred on black (or, should libvips round a stretch a pixel off,
+    // kept at the exact size).
+    Bitmap out(size.width, size.height);
+    const bool centred = size.fit == FitMode::FitInside;
+    out.draw(centred ? (size.width - shown.width()) / 2 : 0, centred ? (size.height - shown.height()) / 2 : 0, shown);
+    return out;
 }
 
 template <typename Work>
@@ -273,11 +294,14 @@ Bitmap decodeWithVips(const std::string& data, VipsFormat format, std::stop_toke
         const Blob blob = blobOf(data);
         const VImage image = load(blob.get(), format);
         checkPictureSize(image.width(), image.height());
-        VImage srgb = opaqueSrgb8(importedProfile(image));
+        const VImage rgb = cmykInSrgb(image);
+        VImage shown = opaqueSrgb8(rgb);
         // Turning needs the whole picture at hand; the pipeline before it runs top to bottom.
-        if (orientationOf(srgb) != 1)
-            srgb = srgb.copy_memory().autorot();
-        return bitmapOf(srgb, stop);
+        if (orientationOf(shown) != 1)
+            shown = shown.copy_memory().autorot();
+        Bitmap bitmap = bitmapOf(shown, stop);
+        convertToSrgb(bitmap, profileOf(rgb));
+        return bitmap;
     });
 }
 
