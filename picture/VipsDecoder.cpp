@@ -76,6 +76,41 @@ Blob blobOf(const std::string& data)
     return Blob(vips_blob_new(nullptr, data.data(), data.size()));
 }
 
+// A TIFF file as a single page. libtiff's reader counts the pages of a file by walking the
+// chain of page directories, one read each, before any is decoded: a few megabytes holding a
+// million empty pages would keep it busy for minutes. Cutting the chain after the first
+// directory leaves the first page, which is all that is shown. Returns nothing for a file
+// that has one page or that is too damaged to tell; the reader reports the damage.
+std::optional<std::string> firstTiffPage(const std::string& data)
+{
+    const auto read = [&data](std::size_t at, int bytes) -> std::optional<std::uint64_t> {
+        if (at + std::size_t(bytes) > data.size() || at > data.size())
+            return std::nullopt;
+        const bool little = data[0] == 'I';
+        std::uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v |= std::uint64_t(std::uint8_t(data[at + std::size_t(little ? i : bytes - 1 - i)])) << (8 * i);
+        return v;
+    };
+    if (data.size() < 16 || (data.compare(0, 2, "II") != 0 && data.compare(0, 2, "MM") != 0))
+        return std::nullopt;
+    const auto version = read(2, 2);
+    const bool big = version == 43u; // BigTIFF: 64-bit offsets and counts, 20-byte entries
+    if (!big && version != 42u)
+        return std::nullopt;
+    const auto first = big ? read(8, 8) : read(4, 4);
+    const auto entries = first ? read(std::size_t(*first), big ? 8 : 2) : std::nullopt;
+    if (!entries || *entries > data.size())
+        return std::nullopt;
+    const std::size_t next = std::size_t(*first) + (big ? 8 : 2) + std::size_t(*entries) * (big ? 20 : 12);
+    const auto nextOffset = read(next, big ? 8 : 4);
+    if (!nextOffset || *nextOffset == 0)
+        return std::nullopt;
+    std::string single = data;
+    single.replace(next, big ? 8 : 4, std::string(big ? 8 : 4, '\0'));
+    return single;
+}
+
 using Loader = VImage (*)(VipsBlob*, VOption*);
 
 struct FormatLoader {
@@ -154,8 +189,7 @@ VImage cmykInSrgb(const VImage& image)
     }
 }
 
-// The embedded profile of an RGB or grey picture, converted to sRGB after resampling by the
-// same transform the JPEG decoder uses.
+// The embedded profile of a picture (none: empty).
 std::vector<std::uint8_t> profileOf(const VImage& image)
 {
     if (!hasProfile(image))
@@ -165,6 +199,8 @@ std::vector<std::uint8_t> profileOf(const VImage& image)
     return {data, data + size};
 }
 
+// The pixels of an RGB or grey picture, resampled already, from its profile to sRGB by the same
+// transform the JPEG decoder uses, so that a picture shows the same colours at either size.
 void convertToSrgb(Bitmap& bitmap, const std::vector<std::uint8_t>& profile)
 {
     if (profile.empty())
@@ -274,6 +310,14 @@ Bitmap fittedBitmap(const VImage& image, const DisplaySize& size, std::stop_toke
     return out;
 }
 
+// The bytes to hand to the loader: for a TIFF its first page alone.
+const std::string& pagesToRead(const std::string& data, VipsFormat format, std::optional<std::string>& firstPage)
+{
+    if (format == VipsFormat::Tiff)
+        firstPage = firstTiffPage(data);
+    return firstPage ? *firstPage : data;
+}
+
 template <typename Work>
 Bitmap reportingVipsErrors(Work&& work)
 {
@@ -291,7 +335,8 @@ Bitmap reportingVipsErrors(Work&& work)
 Bitmap decodeWithVips(const std::string& data, VipsFormat format, std::stop_token stop)
 {
     return reportingVipsErrors([&] {
-        const Blob blob = blobOf(data);
+        std::optional<std::string> firstPage;
+        const Blob blob = blobOf(pagesToRead(data, format, firstPage));
         const VImage image = load(blob.get(), format);
         checkPictureSize(image.width(), image.height());
         const VImage rgb = cmykInSrgb(image);
@@ -308,7 +353,8 @@ Bitmap decodeWithVips(const std::string& data, VipsFormat format, std::stop_toke
 Bitmap decodeWithVipsAt(const std::string& data, VipsFormat format, const DisplaySize& size, std::stop_token stop)
 {
     return reportingVipsErrors([&] {
-        const Blob blob = blobOf(data);
+        std::optional<std::string> firstPage;
+        const Blob blob = blobOf(pagesToRead(data, format, firstPage));
         const VImage image = loadForSize(blob.get(), format, size);
         checkPictureSize(image.width(), image.height());
         return fittedBitmap(image, size, stop);

@@ -286,6 +286,12 @@ std::vector<FormatCase> formatCases()
          {255, 0, 255, 255}},
         {"tif", "plain", [=] { return written(q(), ".tif"); }},
         {"tiff", "first page", [=] { return written(paged(q(), 3), ".tif"); }},
+        {"tif", "first of 3 pages in BigTIFF", [=] { return written(paged(q(), 3), ".tif", VImage::option()->set("bigtiff", true)); }},
+        {"tif", "first of 3000 pages", [=] {
+             VImage pages = q().replicate(1, 3000).copy();
+             pages.set("page-height", 32);
+             return written(pages, ".tif", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
+         }},
         {"tif", "transparent", [=] { return written(quadrants(64, 32, holes), ".tif"); }, 1, {}, shownHoles},
         {"tif", "orientation 8", [=] { return written(turned(8), ".tif"); }, 8},
         {"tif", "swapped primaries", [=] { return written(profiled(swappedPrimariesProfile()), ".tif"); }, 1,
