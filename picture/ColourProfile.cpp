@@ -52,7 +52,9 @@ constexpr cmsUInt32Number kGreyX8R8G8B8 =
 
 // The pixel layout Little CMS reads for `stored` pixels described by a profile of `space`;
 // 0 where the profile does not describe such pixels (an RGB profile in a CMYK file, say).
-cmsUInt32Number inputFormat(StoredColour stored, cmsColorSpaceSignature space)
+// `space` is the header's signature as a number: a damaged profile may hold any value there,
+// which the enumeration of signatures cannot carry.
+cmsUInt32Number inputFormat(StoredColour stored, cmsUInt32Number space)
 {
     switch (stored) {
     case StoredColour::Rgb:
@@ -111,7 +113,7 @@ std::optional<ColourTransform> ColourTransform::toSrgb(std::span<const std::uint
     const Profile in(cmsOpenProfileFromMemTHR(lcms(), icc.data(), cmsUInt32Number(icc.size())));
     if (!in)
         return std::nullopt;
-    const cmsUInt32Number format = inputFormat(stored, cmsGetColorSpace(in.get()));
+    const cmsUInt32Number format = inputFormat(stored, cmsUInt32Number(cmsGetColorSpace(in.get())));
     if (format == 0)
         return std::nullopt;
     const Profile srgb(cmsCreate_sRGBProfileTHR(lcms()));

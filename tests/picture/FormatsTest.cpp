@@ -19,6 +19,9 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <stop_token>
 #include <string>
@@ -556,6 +559,20 @@ TEST_P(BadInputTest, FailsOnceNamingTheFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Vips, BadInputTest, ::testing::ValuesIn(badCases()), test::PrintedName{});
+
+// Files the fuzzers found faults with, each named after its fault: they load or fail with an
+// error, at both sizes, and nothing else happens.
+TEST(FuzzRegression, EveryReproducerLoadsOrFailsCleanly)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(LMVO_PICTURE_REGRESSIONS)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string extension = entry.path().extension().string().substr(1);
+        SCOPED_TRACE(entry.path().filename().string());
+        (void)failureOf([&] { (void)decodePicture(extension, file, "input"); });
+        (void)failureOf([&] { (void)decodePictureAt(extension, file, "input", {37, 23}); });
+    }
+}
 
 } // namespace
 } // namespace lmvo
