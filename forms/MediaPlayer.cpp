@@ -18,17 +18,6 @@ namespace lmvo {
 
 namespace {
 
-// libmpv refuses to start unless numbers are formatted the C way; say so instead of a bare
-// failure, since a desktop locale is the usual cause.
-std::string createFailureText()
-{
-    const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
-    std::string text = "The audio player could not be started";
-    if (numeric && std::strcmp(numeric, "C") != 0)
-        text += std::string(": libmpv needs the numeric locale \"C\", not \"") + numeric + "\"";
-    return text;
-}
-
 // Options of an audio-only player that never opens a window, never runs helper programs or
 // scripts and keeps a finished file open at its end.
 constexpr const char* PlayerOptions[][2] = {
@@ -60,6 +49,17 @@ constexpr const char* MidiLoadOptions = "demuxer=lavf,demuxer-lavf-format=wav";
 struct MediaText {
     Q_DECLARE_TR_FUNCTIONS(lmvo::MediaPlayer)
 };
+
+// libmpv refuses to start unless numbers are formatted the C way; say so instead of a bare
+// failure, since a desktop locale is the usual cause.
+QString createFailureText()
+{
+    const char* numeric = std::setlocale(LC_NUMERIC, nullptr);
+    if (!numeric || std::strcmp(numeric, "C") == 0)
+        return MediaText::tr("The audio player could not be started");
+    const QString detail = QStringLiteral("libmpv needs the numeric locale \"C\", not \"%1\"");
+    return MediaText::tr("The audio player could not be started: %1").arg(detail.arg(QString::fromLocal8Bit(numeric)));
+}
 
 QString midiReason(const MidiError& e)
 {
@@ -183,7 +183,7 @@ mpv_handle* MediaPlayer::handle()
         return mpv_;
     mpv_handle* h = mpv_create();
     if (!h)
-        throw MediaError(createFailureText());
+        throw MediaError(createFailureText().toStdString());
     for (const auto& option : PlayerOptions)
         mpv_set_option_string(h, option[0], option[1]);
     if (const char* output = std::getenv("LMVO_AUDIO_OUTPUT"); output && *output)
@@ -193,7 +193,9 @@ mpv_handle* MediaPlayer::handle()
         code = midi_->registerWith(h);
     if (code < 0) {
         mpv_terminate_destroy(h);
-        throw MediaError(std::string("The audio player could not be started: ") + mpv_error_string(code));
+        throw MediaError(MediaText::tr("The audio player could not be started: %1")
+                             .arg(QString::fromUtf8(mpv_error_string(code)))
+                             .toStdString());
     }
     mpv_observe_property(h, EofObserver, "eof-reached", MPV_FORMAT_FLAG);
     mpv_observe_property(h, PauseObserver, "pause", MPV_FORMAT_FLAG);
@@ -258,7 +260,9 @@ void MediaPlayer::open(const std::string& path)
     mpv_set_property_string(h, "pause", "yes");
     const char* command[] = {"loadfile", url.c_str(), "replace", midi ? MidiLoadOptions : nullptr, nullptr};
     if (int code = keep(mpv_command(h, command)); code < 0)
-        throw MediaError("Cannot open \"" + path + "\": " + mpv_error_string(code));
+        throw MediaError(MediaText::tr("Cannot open \"%1\": %2")
+                             .arg(QString::fromLocal8Bit(path.c_str()), QString::fromUtf8(mpv_error_string(code)))
+                             .toStdString());
     waitForLoad(nowMs() + OpenTimeoutMs);
     opened_ = true;
     playing_ = false;
@@ -272,7 +276,7 @@ void MediaPlayer::open(const std::string& path)
 void MediaPlayer::waitForLoad(std::int64_t deadlineMs)
 {
     std::int64_t ours = -1;
-    std::string reason = "it took too long to load";
+    QString reason = MediaText::tr("it took too long to load");
     for (std::int64_t left = deadlineMs - nowMs(); left > 0; left = deadlineMs - nowMs()) {
         const mpv_event* event = mpv_wait_event(mpv_, static_cast<double>(left) / 1000.0);
         if (event->event_id == MPV_EVENT_START_FILE && ours < 0) {
@@ -285,17 +289,18 @@ void MediaPlayer::waitForLoad(std::int64_t deadlineMs)
             if (end->playlist_entry_id != ours)
                 continue;
             // A playlist would send the player on to its entries, possibly remote ones.
-            reason = end->reason == MPV_END_FILE_REASON_ERROR ? mpv_error_string(end->error)
+            reason = end->reason == MPV_END_FILE_REASON_ERROR ? QString::fromUtf8(mpv_error_string(end->error))
                      : end->reason == MPV_END_FILE_REASON_REDIRECT
-                         ? "playlists are not played"
-                         : "loading was stopped";
+                         ? MediaText::tr("playlists are not played")
+                         : MediaText::tr("loading was stopped");
             break;
         }
     }
     const char* stopCommand[] = {"stop", nullptr};
     mpv_command(mpv_, stopCommand);
     error_ = MPV_ERROR_LOADING_FAILED;
-    throw MediaError("Cannot open \"" + fileName_ + "\": " + reason);
+    throw MediaError(
+        MediaText::tr("Cannot open \"%1\": %2").arg(QString::fromLocal8Bit(fileName_.c_str()), reason).toStdString());
 }
 
 void MediaPlayer::close()

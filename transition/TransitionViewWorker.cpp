@@ -4,6 +4,7 @@
 
 #include "transition/TransitionViewDetail.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 #include <algorithm>
@@ -41,7 +42,9 @@ void TTransitionView::startWorker()
     connect(worker.get(), &QThread::finished, this, &TTransitionView::reapWorkers, Qt::QueuedConnection);
     worker->start(qtPriority(threadPriority_));
     if (!worker->isRunning() && !worker->isFinished())
-        throw std::runtime_error("The animation thread could not be started");
+        throw std::runtime_error(
+            QCoreApplication::translate("lmvo::TTransitionView", "The animation thread could not be started")
+                .toStdString());
     thread_ = std::move(worker);
 }
 

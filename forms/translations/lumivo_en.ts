@@ -220,6 +220,26 @@
         <source>the MIDI synthesiser cannot be started (%1)</source>
         <translation>the MIDI synthesiser cannot be started (%1)</translation>
     </message>
+    <message>
+        <source>The audio player could not be started</source>
+        <translation>The audio player could not be started</translation>
+    </message>
+    <message>
+        <source>The audio player could not be started: %1</source>
+        <translation>The audio player could not be started: %1</translation>
+    </message>
+    <message>
+        <source>it took too long to load</source>
+        <translation>it took too long to load</translation>
+    </message>
+    <message>
+        <source>playlists are not played</source>
+        <translation>playlists are not played</translation>
+    </message>
+    <message>
+        <source>loading was stopped</source>
+        <translation>loading was stopped</translation>
+    </message>
 </context>
 <context>
     <name>lmvo::ShowStarter</name>
@@ -249,6 +269,13 @@
     <message>
         <source>“Lumivo”已运行！</source>
         <translation>Lumivo is already running!</translation>
+    </message>
+</context>
+<context>
+    <name>lmvo::TTransitionView</name>
+    <message>
+        <source>The animation thread could not be started</source>
+        <translation>The animation thread could not be started</translation>
     </message>
 </context>
 <context>
