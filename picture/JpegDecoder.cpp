@@ -35,7 +35,8 @@ constexpr int kMaxScans = 500;
 [[noreturn]] void failTooManyScans()
 {
     throw PictureError("the JPEG picture is stored in more than " + std::to_string(kMaxScans) +
-                       " scans, too many to decode in reasonable time");
+                           " scans, too many to decode in reasonable time",
+                       PictureProblem::Unsupported);
 }
 
 // libjpeg reports errors through error_exit, which must not return; the default one ends the
@@ -108,7 +109,7 @@ private:
         char text[JMSG_LENGTH_MAX];
         (*trap_.manager.format_message)(reinterpret_cast<j_common_ptr>(&info_), text);
         jpeg_destroy_decompress(&info_); // safe to repeat: the destructor finds nothing left
-        throw PictureError(text);
+        throw PictureError(text, PictureProblem::Damaged, "JPEG");
     }
 
     ErrorTrap trap_{};

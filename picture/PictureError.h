@@ -1,14 +1,54 @@
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <stdexcept>
+#include <string>
 
 namespace lmvo {
 
-// A picture that could not be loaded: the text says why, in words a user can act on.
+// Why a picture cannot be shown, as a user reads it first.
+enum class PictureProblem : std::uint8_t {
+    Damaged,     // the decoder refused the content: damaged, or another format under this name
+    Removed,     // the file is gone
+    Unreadable,  // no permission, or the system could not read it
+    NotAFile,    // a folder, a device or a pipe
+    UnknownType, // no decoder takes files with this extension
+    Unsupported, // a kind of picture this system cannot draw
+    TooLarge,    // beyond what can be shown
+    NoMemory,    // not enough memory to show it
+    NotShown,    // anything else
+};
+
+// A picture that could not be loaded. It carries the plain reason and the detail (the
+// library's or the system's own words, or the numbers behind a limit); `about` names the file,
+// and from then on `what()` is the text for the user: "<reason>: <file> (<detail>)", in the
+// user's language. Before that, `what()` is the detail.
 class PictureError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    // `format` names the format the decoder expected ("JPEG"), for a damaged file.
+    explicit PictureError(const std::string& detail, PictureProblem problem = PictureProblem::Damaged,
+                          std::string format = {});
+    // The failure of a system call on the file, by its errno.
+    [[nodiscard]] static PictureError fromErrno(int error);
+
+    [[nodiscard]] PictureError about(const std::string& file) const;
+
+    // The plain reason in the user's language, as the text about a file begins.
+    [[nodiscard]] std::string reason() const;
+    [[nodiscard]] PictureProblem problem() const { return problem_; }
+    [[nodiscard]] const std::string& detail() const { return detail_; }
+    [[nodiscard]] const std::string& format() const { return format_; }
+    [[nodiscard]] const std::string& file() const { return file_; }
+
+private:
+    PictureError(const std::string& text, PictureProblem problem, std::string detail, std::string format,
+                 std::string file);
+
+    PictureProblem problem_;
+    std::string detail_;
+    std::string format_;
+    std::string file_;
 };
 
 // A load given up because its caller no longer wants the picture (a show that closed, say).

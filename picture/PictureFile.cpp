@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,16 +14,12 @@
 namespace lmvo {
 namespace {
 
-std::string systemMessage(int error)
-{
-    return std::error_code(error, std::generic_category()).message();
-}
-
 void refuseUnlessRegular(const struct stat& st)
 {
     if (S_ISREG(st.st_mode))
         return;
-    throw PictureError(S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a regular file");
+    throw PictureError(S_ISDIR(st.st_mode) ? "it is a folder, not a file" : "it is not a regular file",
+                       PictureProblem::NotAFile);
 }
 
 } // namespace
@@ -32,17 +27,17 @@ void refuseUnlessRegular(const struct stat& st)
 std::string readPictureFile(const std::string& path)
 {
     if (path.find('\0') != std::string::npos)
-        throw PictureError("the file name contains a NUL byte");
+        throw PictureError("the file name contains a NUL byte", PictureProblem::Unreadable);
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd)
-        throw PictureError(systemMessage(errno));
+        throw PictureError::fromErrno(errno);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
-        throw PictureError(systemMessage(errno));
+        throw PictureError::fromErrno(errno);
     refuseUnlessRegular(st);
     const std::uint64_t memory = availableMemory();
     if (memory != 0 && std::uint64_t(st.st_size) > memory / 2)
-        throw PictureError("the file is too large for the memory available");
+        throw PictureError("the file is too large for the memory available", PictureProblem::NoMemory);
 
     std::string data(std::size_t(st.st_size), '\0');
     std::size_t got = 0;
@@ -51,7 +46,7 @@ std::string readPictureFile(const std::string& path)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw PictureError(systemMessage(errno));
+            throw PictureError::fromErrno(errno);
         if (n == 0)
             break; // the file shrank meanwhile: decode what is there
         got += std::size_t(n);

@@ -47,9 +47,9 @@ Format formatOf(const std::string& extension)
     return Format::Unknown;
 }
 
-[[noreturn]] void failUnknownExtension(const std::string& extension)
+[[noreturn]] void failUnknownExtension(const std::string& extension, const std::string& name)
 {
-    throw PictureError("Unknown picture file extension (." + extension + ")");
+    throw PictureError("Unknown picture file extension (." + extension + ")", PictureProblem::UnknownType).about(name);
 }
 
 // Runs one stage of a load and names the file in whatever goes wrong. A failed allocation is
@@ -57,21 +57,19 @@ Format formatOf(const std::string& extension)
 template <typename Stage>
 auto namingFailures(const std::string& name, Stage&& stage)
 {
-    const auto fail = [&name](const std::string& reason) {
-        return PictureError("Cannot load the picture \"" + name + "\": " + reason);
-    };
     try {
         return stage();
     } catch (const PictureError& e) {
-        throw fail(e.what());
+        throw e.about(name);
     } catch (const std::bad_alloc&) {
-        throw fail("not enough memory");
+        throw PictureError({}, PictureProblem::NoMemory).about(name);
     }
 }
 
 [[noreturn]] void failMetafile(const char* kind)
 {
-    throw PictureError(std::string(kind) + " metafiles cannot be shown: there is no metafile renderer on this platform");
+    throw PictureError(std::string(kind) + " metafiles cannot be shown: there is no metafile renderer on this platform",
+                       PictureProblem::Unsupported);
 }
 
 void refuseMetafile(Format format)
@@ -108,14 +106,14 @@ Bitmap decodeAs(Format format, const std::string& data, std::stop_token stop = {
     case Format::Unknown: break;
     default: return decodeWithVips(data, *vipsFormatOf(format), stop);
     }
-    throw PictureError("unknown picture format");
+    throw PictureError("unknown picture format", PictureProblem::UnknownType);
 }
 
-Format knownFormat(const std::string& extension)
+Format knownFormat(const std::string& extension, const std::string& name)
 {
     const Format format = formatOf(extension);
     if (format == Format::Unknown)
-        failUnknownExtension(extension);
+        failUnknownExtension(extension, name);
     return format;
 }
 
@@ -123,7 +121,8 @@ void checkTarget(const DisplaySize& size)
 {
     if (size.width <= 0 || size.height <= 0)
         throw PictureError("there is no room to show the picture in (" + std::to_string(size.width) + " x " +
-                           std::to_string(size.height) + " pixels)");
+                               std::to_string(size.height) + " pixels)",
+                           PictureProblem::NotShown);
 }
 
 Bitmap decodeAtAs(Format format, const std::string& data, const DisplaySize& size, std::stop_token stop)
@@ -148,20 +147,20 @@ bool isPictureExtension(const std::string& extension)
 
 Bitmap decodePicture(const std::string& extension, const std::string& data, const std::string& name)
 {
-    const Format format = knownFormat(extension);
+    const Format format = knownFormat(extension, name);
     return namingFailures(name, [&] { return decodeAs(format, data); });
 }
 
 Bitmap decodePictureAt(const std::string& extension, const std::string& data, const std::string& name,
                        const DisplaySize& size, std::stop_token stop)
 {
-    const Format format = knownFormat(extension);
+    const Format format = knownFormat(extension, name);
     return namingFailures(name, [&] { return decodeAtAs(format, data, size, stop); });
 }
 
 Bitmap loadPicture(const std::string& path)
 {
-    const Format format = knownFormat(extensionOf(path));
+    const Format format = knownFormat(extensionOf(path), path);
     return namingFailures(path, [&] {
         refuseMetafile(format);
         return decodeAs(format, readPictureFile(path));
@@ -170,7 +169,7 @@ Bitmap loadPicture(const std::string& path)
 
 Bitmap loadPictureAt(const std::string& path, const DisplaySize& size, std::stop_token stop)
 {
-    const Format format = knownFormat(extensionOf(path));
+    const Format format = knownFormat(extensionOf(path), path);
     return namingFailures(path, [&] {
         refuseMetafile(format);
         checkTarget(size);

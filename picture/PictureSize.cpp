@@ -15,14 +15,15 @@ void checkPictureSize(std::int64_t width, std::int64_t height, std::optional<std
         throw PictureError("the picture has no pixels (" + size + ")");
     if (width > kMaxPixels || height > kMaxPixels || width * height > kMaxPixels)
         throw PictureError("the picture is too large (" + size + "; at most " + std::to_string(kMaxPixels) +
-                           " pixels can be shown)");
+                               " pixels can be shown)",
+                           PictureProblem::TooLarge);
     // A transition holds four picture-sized buffers of 4 bytes a pixel. Linux overcommits, so
     // asking for them and failing late would end the process instead of reporting an error.
     const std::uint64_t needed = std::uint64_t(width * height) * 4 * 4;
     if (available && needed > *available / 2)
-        throw PictureError("not enough memory to show a picture of " + size + " (" +
-                           std::to_string(needed >> 20) + " MB needed, " + std::to_string(*available >> 20) +
-                           " MB available)");
+        throw PictureError("not enough memory to show a picture of " + size + " (" + std::to_string(needed >> 20) +
+                               " MB needed, " + std::to_string(*available >> 20) + " MB available)",
+                           PictureProblem::NoMemory);
 }
 
 void checkPictureSize(std::int64_t width, std::int64_t height)

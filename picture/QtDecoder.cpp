@@ -43,7 +43,8 @@ Bitmap decodeWithQt(const std::string& data, const char* format)
     }
     QImage image;
     if (!reader.read(&image))
-        throw PictureError(reader.errorString().toStdString());
+        throw PictureError(reader.errorString().toStdString(), PictureProblem::Damaged,
+                           QByteArray(format).toUpper().toStdString());
     checkPictureSize(image.width(), image.height());
     return bitmapOf(image);
 }

@@ -242,6 +242,57 @@
     </message>
 </context>
 <context>
+    <name>lmvo::PictureError</name>
+    <message>
+        <source>文件已损坏，或不是图片</source>
+        <translation>The file is damaged or is not a picture</translation>
+    </message>
+    <message>
+        <source>文件已被删除</source>
+        <translation>The file was removed</translation>
+    </message>
+    <message>
+        <source>无法读取文件</source>
+        <translation>The file cannot be read</translation>
+    </message>
+    <message>
+        <source>这是文件夹或设备，不是文件</source>
+        <translation>This is a folder or a device, not a file</translation>
+    </message>
+    <message>
+        <source>不能显示这种类型的文件</source>
+        <translation>Files of this type cannot be shown</translation>
+    </message>
+    <message>
+        <source>不能显示这种图片</source>
+        <translation>Pictures of this kind cannot be shown</translation>
+    </message>
+    <message>
+        <source>图片太大，无法显示</source>
+        <translation>The picture is too large to show</translation>
+    </message>
+    <message>
+        <source>内存不足，无法显示图片</source>
+        <translation>There is not enough memory to show the picture</translation>
+    </message>
+    <message>
+        <source>无法显示图片</source>
+        <translation>The picture cannot be shown</translation>
+    </message>
+    <message>
+        <source>文件已损坏，或不是 %1 图片</source>
+        <translation>The file is damaged or is not a %1 picture</translation>
+    </message>
+    <message>
+        <source>%1：%2（%3）</source>
+        <translation>%1: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
     <name>lmvo::ShowStarter</name>
     <message>
         <source>找不到文件夹“%1”(%2)</source>
