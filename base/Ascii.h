@@ -20,4 +20,13 @@ namespace lmvo {
     return lower;
 }
 
+// Upper case for a-z only, for the same reasons.
+[[nodiscard]] inline std::string asciiUpper(std::string_view s)
+{
+    std::string upper(s);
+    for (char& c : upper)
+        c = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+    return upper;
+}
+
 } // namespace lmvo

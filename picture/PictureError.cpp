@@ -89,9 +89,10 @@ PictureError PictureError::fromErrno(int error)
 
 std::string PictureError::reason() const { return reasonText(problem_, format_).toStdString(); }
 
-PictureError PictureError::about(const std::string& file) const
+PictureError PictureError::about(const std::string& file, const std::string& expected) const
 {
-    return {message(problem_, detail_, format_, file), problem_, detail_, format_, file};
+    const std::string& format = format_.empty() ? expected : format_;
+    return {message(problem_, detail_, format, file), problem_, detail_, format, file};
 }
 
 } // namespace lmvo

@@ -32,7 +32,9 @@ public:
     // The failure of a system call on the file, by its errno.
     [[nodiscard]] static PictureError fromErrno(int error);
 
-    [[nodiscard]] PictureError about(const std::string& file) const;
+    // `expected` names the format a damaged file should have been in ("PNG") when the decoder
+    // did not say.
+    [[nodiscard]] PictureError about(const std::string& file, const std::string& expected = {}) const;
 
     // The plain reason in the user's language, as the text about a file begins.
     [[nodiscard]] std::string reason() const;

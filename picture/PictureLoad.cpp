@@ -52,15 +52,16 @@ Format formatOf(const std::string& extension)
     throw PictureError("Unknown picture file extension (." + extension + ")", PictureProblem::UnknownType).about(name);
 }
 
-// Runs one stage of a load and names the file in whatever goes wrong. A failed allocation is
-// a reason like any other, never a crash.
+// Runs one stage of a load and names the file in whatever goes wrong, and the format its
+// extension promised when the decoder does not say. A failed allocation is a reason like any
+// other, never a crash.
 template <typename Stage>
-auto namingFailures(const std::string& name, Stage&& stage)
+auto namingFailures(const std::string& name, const std::string& extension, Stage&& stage)
 {
     try {
         return stage();
     } catch (const PictureError& e) {
-        throw e.about(name);
+        throw e.about(name, asciiUpper(extension));
     } catch (const std::bad_alloc&) {
         throw PictureError({}, PictureProblem::NoMemory).about(name);
     }
@@ -148,20 +149,21 @@ bool isPictureExtension(const std::string& extension)
 Bitmap decodePicture(const std::string& extension, const std::string& data, const std::string& name)
 {
     const Format format = knownFormat(extension, name);
-    return namingFailures(name, [&] { return decodeAs(format, data); });
+    return namingFailures(name, extension, [&] { return decodeAs(format, data); });
 }
 
 Bitmap decodePictureAt(const std::string& extension, const std::string& data, const std::string& name,
                        const DisplaySize& size, std::stop_token stop)
 {
     const Format format = knownFormat(extension, name);
-    return namingFailures(name, [&] { return decodeAtAs(format, data, size, stop); });
+    return namingFailures(name, extension, [&] { return decodeAtAs(format, data, size, stop); });
 }
 
 Bitmap loadPicture(const std::string& path)
 {
-    const Format format = knownFormat(extensionOf(path), path);
-    return namingFailures(path, [&] {
+    const std::string extension = extensionOf(path);
+    const Format format = knownFormat(extension, path);
+    return namingFailures(path, extension, [&] {
         refuseMetafile(format);
         return decodeAs(format, readPictureFile(path));
     });
@@ -169,8 +171,9 @@ Bitmap loadPicture(const std::string& path)
 
 Bitmap loadPictureAt(const std::string& path, const DisplaySize& size, std::stop_token stop)
 {
-    const Format format = knownFormat(extensionOf(path), path);
-    return namingFailures(path, [&] {
+    const std::string extension = extensionOf(path);
+    const Format format = knownFormat(extension, path);
+    return namingFailures(path, extension, [&] {
         refuseMetafile(format);
         checkTarget(size);
         return decodeAtAs(format, readPictureFile(path), size, stop);

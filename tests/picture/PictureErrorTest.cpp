@@ -32,6 +32,7 @@ const BrokenFile BrokenFiles[] = {
     {"text saved as JPEG", "photo.jpg", std::string(300, 'x'), PictureProblem::Damaged, "JPEG", "Not a JPEG file"},
     {"empty JPEG", "empty.JPEG", std::string(), PictureProblem::Damaged, "JPEG", "Empty input file"},
     {"cut BMP", "icon.bmp", std::string("BM\x10\0\0\0", 6), PictureProblem::Damaged, "BMP", ""},
+    {"cut PNG", "scan.png", std::string("\x89PNG\r\n\x1a\n\0\0", 10), PictureProblem::Damaged, "PNG", ""},
     {"removed file", "gone.jpg", std::nullopt, PictureProblem::Removed, "", "No such file"},
     {"folder", "album.jpg", std::string(Folder), PictureProblem::NotAFile, "", "folder"},
     {"unknown extension", "notes.txt", std::string("x"), PictureProblem::UnknownType, "", "(.txt)"},
