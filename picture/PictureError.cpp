@@ -30,8 +30,9 @@ constexpr Reason Reasons[] = {
 };
 // A damaged file whose decoder says what it should have been.
 const char* const DamagedFormat = QT_TRANSLATE_NOOP("lmvo::PictureError", "文件已损坏，或不是 %1 图片");
-const char* const WithDetail = QT_TRANSLATE_NOOP("lmvo::PictureError", "%1：%2（%3）");
-const char* const WithoutDetail = QT_TRANSLATE_NOOP("lmvo::PictureError", "%1：%2");
+// The file in straight quotes, which no language's punctuation around it is mistaken for.
+const char* const WithDetail = QT_TRANSLATE_NOOP("lmvo::PictureError", "%1：\"%2\"（%3）");
+const char* const WithoutDetail = QT_TRANSLATE_NOOP("lmvo::PictureError", "%1：\"%2\"");
 
 QString translated(const char* text) { return QCoreApplication::translate(Context, text); }
 

@@ -22,7 +22,7 @@ enum class PictureProblem : std::uint8_t {
 
 // A picture that could not be loaded. It carries the plain reason and the detail (the
 // library's or the system's own words, or the numbers behind a limit); `about` names the file,
-// and from then on `what()` is the text for the user: "<reason>: <file> (<detail>)", in the
+// and from then on `what()` is the text for the user: "<reason>: "<file>" (<detail>)", in the
 // user's language. Before that, `what()` is the detail.
 class PictureError : public std::runtime_error {
 public:

@@ -87,7 +87,7 @@
     <name>Tfrm_slide</name>
     <message>
         <source>播放准备中，请稍等...</source>
-        <translation>Getting the show ready, please wait...</translation>
+        <translation>Getting ready, please wait...</translation>
     </message>
 </context>
 <context>
@@ -284,12 +284,12 @@
         <translation>The file is damaged or is not a %1 picture</translation>
     </message>
     <message>
-        <source>%1：%2（%3）</source>
-        <translation>%1: %2 (%3)</translation>
+        <source>%1：&quot;%2&quot;（%3）</source>
+        <translation>%1: &quot;%2&quot; (%3)</translation>
     </message>
     <message>
-        <source>%1：%2</source>
-        <translation>%1: %2</translation>
+        <source>%1：&quot;%2&quot;</source>
+        <translation>%1: &quot;%2&quot;</translation>
     </message>
 </context>
 <context>
