@@ -18,6 +18,7 @@
 
 #include "forms/MediaPlayer.h"
 #include "forms/MidiStream.h"
+#include "tests/forms/AwaitEvents.h"
 #include "tests/forms/TestSounds.h"
 
 #include <benchmark/benchmark.h>
@@ -86,21 +87,6 @@ private:
     int queues_;
 };
 
-// Runs the event loop until `done` holds or `boundMs` pass.
-template <typename Done>
-void awaitEvents(Done done, int boundMs)
-{
-    bool late = false;
-    QTimer bound;
-    bound.setSingleShot(true);
-    QObject::connect(&bound, &QTimer::timeout, [&] { late = true; });
-    bound.start(boundMs);
-    while (!done() && !late)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (!done())
-        throw std::runtime_error("the second file never ended");
-}
-
 class Folder {
 public:
     Folder()
@@ -124,7 +110,8 @@ double playSeconds(MediaPlayer& player, const std::vector<std::string>& files)
     poll.Timer().setInterval(600000);
     poll.playmusic();
     poll.setEnabled(true);
-    awaitEvents([&] { return timed.finishedAt > 0 || !report.empty(); }, 10000);
+    if (!awaitEvents([&] { return timed.finishedAt > 0 || !report.empty(); }, 10000))
+        throw std::runtime_error("the second file never ended");
     poll.setEnabled(false);
     player.stop();
     if (!report.empty())

@@ -1,5 +1,6 @@
 #include "forms/MediaPlayer.h"
 
+#include "tests/forms/AwaitEvents.h"
 #include "tests/forms/TestSounds.h"
 
 #include <QCoreApplication>
@@ -34,20 +35,6 @@ bool waitUntil(Done done, Step step, int boundMs = 8000)
         QThread::msleep(20);
     }
     return true;
-}
-
-// Runs the event loop until `done` holds, waking for each event, or until a generous bound.
-template <typename Done>
-bool awaitEvents(Done done, int boundMs = 8000)
-{
-    bool late = false;
-    QTimer bound;
-    bound.setSingleShot(true);
-    QObject::connect(&bound, &QTimer::timeout, [&] { late = true; });
-    bound.start(boundMs);
-    while (!done() && !late)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
 }
 
 class MediaPlayerTest : public ::testing::Test {
