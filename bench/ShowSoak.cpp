@@ -24,7 +24,12 @@ namespace {
 
 using namespace lmvo::bench;
 
-constexpr int Transitions = 300;
+// LMVO_SOAK_TRANSITIONS asks for a longer or shorter soak.
+int transitionsWanted()
+{
+    const char* n = std::getenv("LMVO_SOAK_TRANSITIONS");
+    return n && std::atoi(n) > 0 ? std::atoi(n) : 300;
+}
 constexpr int IntervalMs = 100;
 constexpr int DelayMs = 10;
 
@@ -74,6 +79,7 @@ void BM_ShowSoak(benchmark::State& state)
     CountedBoxes boxes;
     lmvo::setMessageBoxes(&boxes);
     const double firstPass = double(lmvo::PictureFiles.size());
+    const int wanted = transitionsWanted();
     std::vector<Sample> samples;
     for (auto _ : state) {
         samples.clear();
@@ -85,7 +91,11 @@ void BM_ShowSoak(benchmark::State& state)
             ++transitions;
             if (transitions > firstPass)
                 samples.push_back({double(transitions), double(statusKb("VmRSS"))});
-            if (transitions == Transitions)
+            if (transitions % 50 == 0) {
+                std::printf("soak: transition %d, resident %.1f MB\n", transitions, statusKb("VmRSS") / 1024.0);
+                std::fflush(stdout); // seen as it goes, also through a pipe
+            }
+            if (transitions == wanted)
                 form.N4Click();
         };
         form.exec();
@@ -98,7 +108,7 @@ void BM_ShowSoak(benchmark::State& state)
     const double perHundred = slope(samples) * 100;
     std::printf("soak: %d transitions, resident %.1f MB after the first pass, %.1f MB at the end, "
                 "slope %.1f kB per 100 transitions, %d boxes\n",
-                Transitions, samples.front().residentKb / 1024, samples.back().residentKb / 1024, perHundred,
+                wanted, samples.front().residentKb / 1024, samples.back().residentKb / 1024, perHundred,
                 boxes.shown);
     state.counters["rss_start_mb"] = samples.front().residentKb / 1024;
     state.counters["rss_end_mb"] = samples.back().residentKb / 1024;
