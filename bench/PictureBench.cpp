@@ -1,7 +1,8 @@
 // Decoding one photograph-sized picture (12 megapixels; 400 x 300 in the short pass) of each
 // format, at full size and at a 1920 x 1080 screen's size, each as a ratio to the full-size
 // JPEG decode measured in the same run; and a 48-megapixel JPEG (8000 x 6000; 800 x 600 in the
-// short pass) at the screen's size. The pictures are made here, from one generated scene,
+// short pass) at the screen's size; and JPEGs carrying a colour profile, to show what converting
+// their colours costs. The pictures are made here, from one generated scene,
 // by libvips (BMP by Qt); formats the loader does not read are reported and skipped.
 #include "bench/Baseline.h"
 #include "picture/PictureLoad.h"
@@ -89,6 +90,9 @@ const Format kFormats[] = {
     {"avif", "avif", [] { return vipsFile(".heif", VImage::option()->set("compression", int(VIPS_FOREIGN_HEIF_COMPRESSION_AV1))->set("effort", 0)); }},
     {"bmp", "bmp", bmpFile},
     {"jpg-48MP", "jpg", largeJpeg, false},
+    // A phone's wide-gamut photograph, converted to sRGB; a camera's sRGB one, left as it is.
+    {"jpg-p3-profile", "jpg", [] { return vipsFile(".jpg", VImage::option()->set("Q", 90)->set("profile", "p3")); }},
+    {"jpg-srgb-profile", "jpg", [] { return vipsFile(".jpg", VImage::option()->set("Q", 90)->set("profile", "srgb")); }},
 };
 
 const std::string& file(const Format& f)

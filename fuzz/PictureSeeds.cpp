@@ -109,6 +109,7 @@ std::vector<Variant> jpegSeeds()
         {"grey", vipsSeed(gradient(17, 11, 1), ".jpg")},
         {"cmyk", vipsSeed(cmyk(gradient(16, 16)), ".jpg")},
         {"turned-with-profile", vipsSeed(oriented(gradient(20, 12), 6), ".jpg", with()->set("profile", "srgb"))},
+        {"wide-gamut-profile", vipsSeed(gradient(20, 12), ".jpg", with()->set("profile", "p3"))},
         {"restarts-no-subsampling", vipsSeed(gradient(33, 9), ".jpg",
                                             with()->set("restart_interval", 1)->set("subsample_mode", VIPS_FOREIGN_SUBSAMPLE_OFF))},
         {"one-pixel", vipsSeed(gradient(1, 1), ".jpg")},
