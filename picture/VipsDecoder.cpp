@@ -263,8 +263,11 @@ int jpegShrink(int width, int height, const DisplaySize& size)
 {
     const double x = double(width) / size.width, y = double(height) / size.height;
     const double factor = size.fit == FitMode::Stretch ? std::min(x, y) : std::max(x, y);
+    // libvips rounds a shrunk side down: a side narrower than the scale would become no pixels
+    // at all, which it takes for a broken image and aborts on.
+    const int shortest = std::min(width, height);
     int shrink = 1;
-    while (shrink < 8 && factor >= 2 * shrink)
+    while (shrink < 8 && factor >= 2 * shrink && shortest >= 2 * shrink)
         shrink *= 2;
     return shrink;
 }

@@ -570,7 +570,8 @@ TEST(FuzzRegression, EveryReproducerLoadsOrFailsCleanly)
         const std::string extension = entry.path().extension().string().substr(1);
         SCOPED_TRACE(entry.path().filename().string());
         (void)failureOf([&] { (void)decodePicture(extension, file, "input"); });
-        (void)failureOf([&] { (void)decodePictureAt(extension, file, "input", {37, 23}); });
+        for (const FitMode fit : {FitMode::Stretch, FitMode::FitInside})
+            (void)failureOf([&] { (void)decodePictureAt(extension, file, "input", {37, 23, fit}); });
     }
 }
 
