@@ -209,6 +209,13 @@ Bitmap Bitmap::clone() const
     return out;
 }
 
+void Bitmap::renew()
+{
+    brush_ = Bitmap{}.brush_;
+    clip_.reset();
+    std::fill_n(pixels_.get(), std::size_t(width_) * std::size_t(height_), pixelOf(0));
+}
+
 void Bitmap::setSize(std::int32_t width, std::int32_t height)
 {
     width = std::max(width, 0);

@@ -34,6 +34,9 @@ public:
     ~Bitmap() = default;
 
     [[nodiscard]] Bitmap clone() const;
+    // Back to the state of a new bitmap of this size (black, white brush, no clip), keeping
+    // its memory.
+    void renew();
 
     [[nodiscard]] std::int32_t width() const { return width_; }
     [[nodiscard]] std::int32_t height() const { return height_; }

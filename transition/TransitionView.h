@@ -134,6 +134,7 @@ private:
     [[nodiscard]] int nextProgress() const;
     [[nodiscard]] bool endReached() const;
     void abandonTransition();
+    void keepBuffersForNext();
     void fire(const NotifyEvent& handler);
     void fireFromQt(const NotifyEvent& handler) noexcept;
 
@@ -179,6 +180,11 @@ private:
     std::shared_ptr<Bitmap> displayBitmap_;
     std::shared_ptr<Bitmap> oldBitmap_;
     std::shared_ptr<Bitmap> newBitmap_;
+    // The two buffers of the last transition, drawn over by the next one of the same size: a
+    // show's every transition has the client's size, and at 3840 x 2160 fresh buffers would
+    // cost two 33-MB allocations, each page faulted in anew, at every tick.
+    std::shared_ptr<Bitmap> spareOld_;
+    std::shared_ptr<Bitmap> spareNew_;
     Bitmap paintBuffer_;
     Rect picRect_;
 

@@ -45,6 +45,23 @@ private:
     std::uint64_t generation_;
 };
 
+namespace {
+
+// A spare buffer serves again when it has the size wanted and no frame still draws from it
+// (a handler may have stopped and restarted the transition inside a frame).
+std::shared_ptr<Bitmap> bufferFrom(std::shared_ptr<Bitmap>& spare, std::int32_t width, std::int32_t height)
+{
+    std::shared_ptr<Bitmap> kept = std::move(spare);
+    if (kept && kept.use_count() == 1 && kept->width() == width && kept->height() == height) {
+        kept->renew();
+        return kept;
+    }
+    kept.reset(); // first, so that an unfitting spare and its replacement are never held together
+    return std::make_shared<Bitmap>(width, height);
+}
+
+} // namespace
+
 int TTransitionView::nextProgress() const
 {
     if (reverse_)
@@ -78,7 +95,7 @@ void TTransitionView::Prepare()
     CalcPictureRect();
 
     const Rect whole = display.bounds();
-    auto oldBitmap = std::make_shared<Bitmap>(whole.width(), whole.height());
+    std::shared_ptr<Bitmap> oldBitmap = bufferFrom(spareOld_, whole.width(), whole.height());
     // What is on screen where the picture will appear, scaled to the picture. A buffer never
     // painted at the current size holds nothing of the screen: the snapshot stays black.
     const Rect client = ClientRect();
@@ -86,7 +103,7 @@ void TTransitionView::Prepare()
         const Rect source = !stretch_ ? picRect_ : stretchFine_ ? FitRect(picRect_, client) : client;
         oldBitmap->copyRect(whole, paintBuffer_, source);
     }
-    auto newBitmap = std::make_shared<Bitmap>(whole.width(), whole.height());
+    std::shared_ptr<Bitmap> newBitmap = bufferFrom(spareNew_, whole.width(), whole.height());
     newBitmap->draw(0, 0, *picture_.graphic());
     oldBitmap_ = std::move(oldBitmap);
     newBitmap_ = std::move(newBitmap);
@@ -158,8 +175,7 @@ void TTransitionView::AnimationComplete(const WorkerChannel* sender)
     if (!stopping_ && manual_)
         return;
     busy_ = false;
-    oldBitmap_.reset();
-    newBitmap_.reset();
+    keepBuffersForNext();
     if (!destroying_ && !stopping_)
         fire(OnComplete);
 }
@@ -196,8 +212,13 @@ void TTransitionView::abandonTransition()
         retireWorker();
     ++drive_;
     busy_ = false;
-    oldBitmap_.reset();
-    newBitmap_.reset();
+    keepBuffersForNext();
+}
+
+void TTransitionView::keepBuffersForNext()
+{
+    spareOld_ = std::move(oldBitmap_);
+    spareNew_ = std::move(newBitmap_);
 }
 
 void TTransitionView::fire(const NotifyEvent& handler)

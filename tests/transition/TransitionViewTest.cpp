@@ -238,6 +238,27 @@ TEST(TransitionView, StopFromCustomDrawDoesNotFreeTheFrameItIsDrawing)
     EXPECT_FALSE(v->Busy());
 }
 
+// The buffers of one transition serve the next of the same size: nothing a handler left on
+// them (paint, clip, brush) may show through.
+TEST(TransitionView, ASecondTransitionOfTheSameSizeStartsFromCleanBuffers)
+{
+    Events e;
+    auto v = makeView(e);
+    v->SetStyle(0);
+    v->OnCustomDraw = [](View&, Bitmap& picture, Bitmap&) {
+        picture.fillRect(picture.bounds(), 0xFF0000);
+        picture.setBrushColor(0xFF0000);
+        picture.intersectClip(Region::CreateRectRgn(0, 0, 1, 1));
+    };
+    v->Execute();
+    ASSERT_EQ(e.completes, 1);
+    v->OnCustomDraw = nullptr;
+    fill(v->Picture(), 20, 10, OldColor);
+    v->Execute();
+    EXPECT_EQ(e.completes, 2);
+    EXPECT_TRUE(uniform(v->DisplayBitmap(), v->DisplayBitmap().bounds(), OldColor));
+}
+
 TEST(TransitionView, ManualBeforeExecuteLetsTheCallerDriveTheProgress)
 {
     Events e;
