@@ -6,6 +6,7 @@
 // by libvips (BMP by Qt); formats the loader does not read are reported and skipped.
 #include "bench/Baseline.h"
 #include "picture/PictureLoad.h"
+#include "tests/picture/VipsWritten.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -40,12 +41,7 @@ VImage scene(int w, int h)
 std::string vipsFile(const char* suffix, vips::VOption* options = nullptr)
 {
     static const VImage picture = shortRun() ? scene(400, 300) : scene(4000, 3000);
-    void* buffer = nullptr;
-    std::size_t size = 0;
-    picture.write_to_buffer(suffix, &buffer, &size, options);
-    std::string bytes(static_cast<const char*>(buffer), size);
-    g_free(buffer);
-    return bytes;
+    return lmvo::test::vipsWritten(picture, suffix, options);
 }
 
 std::string bmpFile()

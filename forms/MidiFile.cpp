@@ -1,5 +1,6 @@
 #include "forms/MidiFile.h"
 
+#include "base/ReadFully.h"
 #include "base/UniqueFd.h"
 
 #include <algorithm>
@@ -328,18 +329,10 @@ MidiSong readMidiFile(const std::string& path)
     if (std::uint64_t(st.st_size) > MidiLimits::MaxFileBytes)
         throw MidiError(MidiProblem::TooLarge);
     std::vector<std::uint8_t> bytes(std::size_t(st.st_size));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw MidiError(MidiProblem::Unreadable, std::strerror(errno));
-        if (n == 0)
-            break; // the file shrank while it was read: parse what there is
-        got += std::size_t(n);
-    }
-    bytes.resize(got);
+    const std::int64_t got = readFully(fd.get(), bytes.data(), bytes.size());
+    if (got < 0)
+        throw MidiError(MidiProblem::Unreadable, std::strerror(errno));
+    bytes.resize(std::size_t(got)); // the file shrank while it was read: parse what there is
     return parseMidi(bytes);
 }
 

@@ -3,6 +3,8 @@
 // several frames or pages), made here rather than taken from anywhere.
 //
 //   lmvo_picture_seeds DIR picture_EXT...   writes DIR/picture_EXT/NN-variant.EXT
+#include "tests/picture/VipsWritten.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
@@ -65,16 +67,7 @@ VImage oriented(const VImage& img, int orientation)
     return out;
 }
 
-// The file libvips writes for `suffix`; it takes the options and frees them.
-std::string vipsSeed(const VImage& img, const char* suffix, vips::VOption* options = nullptr)
-{
-    void* buffer = nullptr;
-    std::size_t size = 0;
-    img.write_to_buffer(suffix, &buffer, &size, options);
-    std::string bytes(static_cast<const char*>(buffer), size);
-    g_free(buffer);
-    return bytes;
-}
+using lmvo::test::vipsWritten;
 
 vips::VOption* with()
 {
@@ -104,66 +97,66 @@ std::vector<Variant> jpegSeeds()
 {
     const VImage rgb = gradient(24, 16);
     return {
-        {"baseline", vipsSeed(rgb, ".jpg", with()->set("Q", 90))},
-        {"progressive", vipsSeed(rgb, ".jpg", with()->set("interlace", true))},
-        {"grey", vipsSeed(gradient(17, 11, 1), ".jpg")},
-        {"cmyk", vipsSeed(cmyk(gradient(16, 16)), ".jpg")},
-        {"turned-with-profile", vipsSeed(oriented(gradient(20, 12), 6), ".jpg", with()->set("profile", "srgb"))},
-        {"wide-gamut-profile", vipsSeed(gradient(20, 12), ".jpg", with()->set("profile", "p3"))},
-        {"restarts-no-subsampling", vipsSeed(gradient(33, 9), ".jpg",
+        {"baseline", vipsWritten(rgb, ".jpg", with()->set("Q", 90))},
+        {"progressive", vipsWritten(rgb, ".jpg", with()->set("interlace", true))},
+        {"grey", vipsWritten(gradient(17, 11, 1), ".jpg")},
+        {"cmyk", vipsWritten(cmyk(gradient(16, 16)), ".jpg")},
+        {"turned-with-profile", vipsWritten(oriented(gradient(20, 12), 6), ".jpg", with()->set("profile", "srgb"))},
+        {"wide-gamut-profile", vipsWritten(gradient(20, 12), ".jpg", with()->set("profile", "p3"))},
+        {"restarts-no-subsampling", vipsWritten(gradient(33, 9), ".jpg",
                                             with()->set("restart_interval", 1)->set("subsample_mode", VIPS_FOREIGN_SUBSAMPLE_OFF))},
-        {"one-pixel", vipsSeed(gradient(1, 1), ".jpg")},
+        {"one-pixel", vipsWritten(gradient(1, 1), ".jpg")},
     };
 }
 
 std::vector<Variant> pngSeeds()
 {
     return {
-        {"rgb", vipsSeed(gradient(24, 16), ".png")},
-        {"rgba", vipsSeed(gradient(17, 11, 4), ".png")},
-        {"grey-16bit", vipsSeed(gradient(16, 9, 1).cast(VIPS_FORMAT_USHORT) * 256, ".png", with()->set("bitdepth", 16))},
-        {"palette", vipsSeed(gradient(24, 16, 4), ".png", with()->set("palette", true))},
-        {"interlaced", vipsSeed(gradient(19, 13), ".png", with()->set("interlace", true))},
-        {"turned-with-profile", vipsSeed(oriented(gradient(20, 12), 6), ".png", with()->set("profile", "srgb"))},
-        {"one-pixel", vipsSeed(gradient(1, 1, 2), ".png")},
+        {"rgb", vipsWritten(gradient(24, 16), ".png")},
+        {"rgba", vipsWritten(gradient(17, 11, 4), ".png")},
+        {"grey-16bit", vipsWritten(gradient(16, 9, 1).cast(VIPS_FORMAT_USHORT) * 256, ".png", with()->set("bitdepth", 16))},
+        {"palette", vipsWritten(gradient(24, 16, 4), ".png", with()->set("palette", true))},
+        {"interlaced", vipsWritten(gradient(19, 13), ".png", with()->set("interlace", true))},
+        {"turned-with-profile", vipsWritten(oriented(gradient(20, 12), 6), ".png", with()->set("profile", "srgb"))},
+        {"one-pixel", vipsWritten(gradient(1, 1, 2), ".png")},
     };
 }
 
 std::vector<Variant> gifSeeds()
 {
     return {
-        {"still", vipsSeed(gradient(24, 16), ".gif")},
-        {"transparent", vipsSeed(gradient(17, 11, 4), ".gif")},
-        {"animated", vipsSeed(paged(gradient(16, 12), 3), ".gif")},
-        {"interlaced", vipsSeed(gradient(19, 13), ".gif", with()->set("interlace", true))},
+        {"still", vipsWritten(gradient(24, 16), ".gif")},
+        {"transparent", vipsWritten(gradient(17, 11, 4), ".gif")},
+        {"animated", vipsWritten(paged(gradient(16, 12), 3), ".gif")},
+        {"interlaced", vipsWritten(gradient(19, 13), ".gif", with()->set("interlace", true))},
     };
 }
 
 std::vector<Variant> tiffSeeds()
 {
     return {
-        {"deflate", vipsSeed(gradient(24, 16), ".tif", with()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE))},
-        {"lzw-rgba", vipsSeed(gradient(17, 11, 4), ".tif", with()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW))},
-        {"jpeg", vipsSeed(gradient(24, 16), ".tif", with()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_JPEG))},
-        {"grey-16bit", vipsSeed(gradient(16, 9, 1).cast(VIPS_FORMAT_USHORT) * 256, ".tif",
+        {"deflate", vipsWritten(gradient(24, 16), ".tif", with()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE))},
+        {"lzw-rgba", vipsWritten(gradient(17, 11, 4), ".tif", with()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW))},
+        {"jpeg", vipsWritten(gradient(24, 16), ".tif", with()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_JPEG))},
+        {"grey-16bit", vipsWritten(gradient(16, 9, 1).cast(VIPS_FORMAT_USHORT) * 256, ".tif",
                                 with()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE))},
-        {"tiled", vipsSeed(gradient(40, 24), ".tif",
+        {"tiled", vipsWritten(gradient(40, 24), ".tif",
                            with()->set("tile", true)->set("tile_width", 16)->set("tile_height", 16)
                                ->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE))},
-        {"pages", vipsSeed(paged(gradient(16, 12), 3), ".tif", with()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW))},
-        {"turned", vipsSeed(oriented(gradient(20, 12), 6), ".tif",
+        {"pages", vipsWritten(paged(gradient(16, 12), 3), ".tif", with()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW))},
+        {"turned", vipsWritten(oriented(gradient(20, 12), 6), ".tif",
                             with()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE))},
-        {"one-bit", vipsSeed(gradient(16, 8, 1) > 128, ".tif", with()->set("bitdepth", 1))},
+        {"one-bit", vipsWritten(gradient(16, 8, 1) > 128, ".tif", with()->set("bitdepth", 1))},
     };
 }
 
 std::vector<Variant> webpSeeds()
 {
     return {
-        {"lossy", vipsSeed(gradient(24, 16), ".webp")},
-        {"lossless-alpha", vipsSeed(gradient(17, 11, 4), ".webp", with()->set("lossless", true))},
-        {"animated", vipsSeed(paged(gradient(16, 12), 3), ".webp")},
-        {"turned-with-profile", vipsSeed(oriented(gradient(20, 12), 6), ".webp", with()->set("profile", "srgb"))},
+        {"lossy", vipsWritten(gradient(24, 16), ".webp")},
+        {"lossless-alpha", vipsWritten(gradient(17, 11, 4), ".webp", with()->set("lossless", true))},
+        {"animated", vipsWritten(paged(gradient(16, 12), 3), ".webp")},
+        {"turned-with-profile", vipsWritten(oriented(gradient(20, 12), 6), ".webp", with()->set("profile", "srgb"))},
     };
 }
 
@@ -171,9 +164,9 @@ std::vector<Variant> heifSeeds(VipsForeignHeifCompression compression)
 {
     const auto as = [compression] { return with()->set("compression", int(compression)); };
     return {
-        {"rgb", vipsSeed(gradient(32, 24), ".heif", as())},
-        {"alpha", vipsSeed(gradient(24, 16, 4), ".heif", as())},
-        {"turned", vipsSeed(oriented(gradient(32, 16), 6), ".heif", as())},
+        {"rgb", vipsWritten(gradient(32, 24), ".heif", as())},
+        {"alpha", vipsWritten(gradient(24, 16, 4), ".heif", as())},
+        {"turned", vipsWritten(oriented(gradient(32, 16), 6), ".heif", as())},
     };
 }
 

@@ -1,5 +1,6 @@
 #include "picture/PictureFile.h"
 
+#include "base/ReadFully.h"
 #include "base/UniqueFd.h"
 #include "picture/PictureError.h"
 #include "picture/PictureSize.h"
@@ -40,18 +41,10 @@ std::string readPictureFile(const std::string& path)
         throw PictureError("the file is too large for the memory available", PictureProblem::NoMemory);
 
     std::string data(std::size_t(st.st_size), '\0');
-    std::size_t got = 0;
-    while (got < data.size()) {
-        const ssize_t n = ::read(fd.get(), data.data() + got, data.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw PictureError::fromErrno(errno);
-        if (n == 0)
-            break; // the file shrank meanwhile: decode what is there
-        got += std::size_t(n);
-    }
-    data.resize(got);
+    const std::int64_t got = readFully(fd.get(), data.data(), data.size());
+    if (got < 0)
+        throw PictureError::fromErrno(errno);
+    data.resize(std::size_t(got)); // the file shrank meanwhile: decode what is there
     return data;
 }
 

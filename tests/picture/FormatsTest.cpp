@@ -4,6 +4,7 @@
 // makes them.
 #include "picture/PictureLoad.h"
 #include "tests/ParamName.h"
+#include "tests/picture/VipsWritten.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -64,15 +65,7 @@ VImage quadrants(int w, int h, std::vector<double> alpha = {})
     return srgb(bottom.ifthenelse(right.ifthenelse(q[3], q[2]), right.ifthenelse(q[1], q[0])));
 }
 
-std::string written(const VImage& image, const char* suffix, vips::VOption* options = nullptr)
-{
-    void* buffer = nullptr;
-    std::size_t size = 0;
-    image.write_to_buffer(suffix, &buffer, &size, options);
-    std::string bytes(static_cast<const char*>(buffer), size);
-    g_free(buffer);
-    return bytes;
-}
+using test::vipsWritten;
 
 VImage with(const VImage& image, const char* field, int value)
 {
@@ -161,7 +154,7 @@ std::string pngWithOrientation(const VImage& image, int orientation)
     exif_data_unref(exif);
     const std::string body = "eXIf" + std::string(reinterpret_cast<char*>(data) + 6, size - 6); // without "Exif\0\0"
     std::free(data);
-    std::string png = written(image, ".png");
+    std::string png = vipsWritten(image, ".png");
     png.insert(png.find("IDAT") - 4, be32(std::uint32_t(body.size() - 4)) + body + be32(crc32(body)));
     return png;
 }
@@ -273,50 +266,50 @@ std::vector<FormatCase> formatCases()
     const std::vector<double> holes{255, 0, 255, 128};
     const std::array<double, 4> shownHoles{255, 0, 255, 128};
     std::vector<FormatCase> cases = {
-        {"png", "plain", [=] { return written(q(), ".png"); }},
-        {"png", "grey 16 bit", [] { return written(grey16(plain()[1]), ".png"); }, 1,
+        {"png", "plain", [=] { return vipsWritten(q(), ".png"); }},
+        {"png", "grey 16 bit", [] { return vipsWritten(grey16(plain()[1]), ".png"); }, 1,
          [](Color c) { return (c >> 8 & 0xFF) * 0x010101u; }},
-        {"png", "palette", [] { return written(plain(), ".png", VImage::option()->set("palette", true)); }},
-        {"png", "transparent", [=] { return written(quadrants(64, 32, holes), ".png"); }, 1, {}, shownHoles},
+        {"png", "palette", [] { return vipsWritten(plain(), ".png", VImage::option()->set("palette", true)); }},
+        {"png", "transparent", [=] { return vipsWritten(quadrants(64, 32, holes), ".png"); }, 1, {}, shownHoles},
         {"png", "exif orientation 6", [] { return pngWithOrientation(plain(), 6); }, 6},
         {"png", "exif orientation 3", [] { return pngWithOrientation(plain(), 3); }, 3},
-        {"png", "swapped primaries", [=] { return written(profiled(swappedPrimariesProfile()), ".png"); }, 1, swapRedGreen,
+        {"png", "swapped primaries", [=] { return vipsWritten(profiled(swappedPrimariesProfile()), ".png"); }, 1, swapRedGreen,
          {255, 255, 255, 255}, 10},
-        {"png", "broken profile", [=] { return written(profiled(brokenProfile()), ".png"); }},
-        {"gif", "plain", [=] { return written(q(), ".gif"); }},
-        {"gif", "first frame", [=] { return written(paged(q(), 3), ".gif"); }},
-        {"gif", "transparent", [=] { return written(quadrants(64, 32, {255, 0, 255, 255}), ".gif"); }, 1, {},
+        {"png", "broken profile", [=] { return vipsWritten(profiled(brokenProfile()), ".png"); }},
+        {"gif", "plain", [=] { return vipsWritten(q(), ".gif"); }},
+        {"gif", "first frame", [=] { return vipsWritten(paged(q(), 3), ".gif"); }},
+        {"gif", "transparent", [=] { return vipsWritten(quadrants(64, 32, {255, 0, 255, 255}), ".gif"); }, 1, {},
          {255, 0, 255, 255}},
-        {"tif", "plain", [=] { return written(q(), ".tif"); }},
-        {"tiff", "first page", [=] { return written(paged(q(), 3), ".tif"); }},
-        {"tif", "first of 3 pages in BigTIFF", [=] { return written(paged(q(), 3), ".tif", VImage::option()->set("bigtiff", true)); }},
+        {"tif", "plain", [=] { return vipsWritten(q(), ".tif"); }},
+        {"tiff", "first page", [=] { return vipsWritten(paged(q(), 3), ".tif"); }},
+        {"tif", "first of 3 pages in BigTIFF", [=] { return vipsWritten(paged(q(), 3), ".tif", VImage::option()->set("bigtiff", true)); }},
         {"tif", "first of 3000 pages", [=] {
              VImage pages = q().replicate(1, 3000).copy();
              pages.set("page-height", 32);
-             return written(pages, ".tif", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
+             return vipsWritten(pages, ".tif", VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE));
          }},
-        {"tif", "transparent", [=] { return written(quadrants(64, 32, holes), ".tif"); }, 1, {}, shownHoles},
-        {"tif", "orientation 8", [=] { return written(turned(8), ".tif"); }, 8},
-        {"tif", "swapped primaries", [=] { return written(profiled(swappedPrimariesProfile()), ".tif"); }, 1,
+        {"tif", "transparent", [=] { return vipsWritten(quadrants(64, 32, holes), ".tif"); }, 1, {}, shownHoles},
+        {"tif", "orientation 8", [=] { return vipsWritten(turned(8), ".tif"); }, 8},
+        {"tif", "swapped primaries", [=] { return vipsWritten(profiled(swappedPrimariesProfile()), ".tif"); }, 1,
          swapRedGreen, {255, 255, 255, 255}, 10},
-        {"webp", "lossy", [=] { return written(q(), ".webp", VImage::option()->set("Q", 95)); }, 1, {}, {255, 255, 255, 255}, 20},
-        {"webp", "lossless transparent", [=] { return written(quadrants(64, 32, holes), ".webp", lossless()); }, 1, {},
+        {"webp", "lossy", [=] { return vipsWritten(q(), ".webp", VImage::option()->set("Q", 95)); }, 1, {}, {255, 255, 255, 255}, 20},
+        {"webp", "lossless transparent", [=] { return vipsWritten(quadrants(64, 32, holes), ".webp", lossless()); }, 1, {},
          shownHoles},
-        {"webp", "first frame", [=] { return written(paged(q(), 3), ".webp", lossless()); }},
-        {"webp", "exif orientation 6", [=] { return written(turned(6), ".webp", lossless()); }, 6},
-        {"webp", "swapped primaries", [=] { return written(profiled(swappedPrimariesProfile()), ".webp", lossless()); },
+        {"webp", "first frame", [=] { return vipsWritten(paged(q(), 3), ".webp", lossless()); }},
+        {"webp", "exif orientation 6", [=] { return vipsWritten(turned(6), ".webp", lossless()); }, 6},
+        {"webp", "swapped primaries", [=] { return vipsWritten(profiled(swappedPrimariesProfile()), ".webp", lossless()); },
          1, swapRedGreen, {255, 255, 255, 255}, 10},
-        {"heic", "plain", [=] { return written(q(), ".heif", as(heif_compression_HEVC)); }, 1, {}, {255, 255, 255, 255}, 20},
+        {"heic", "plain", [=] { return vipsWritten(q(), ".heif", as(heif_compression_HEVC)); }, 1, {}, {255, 255, 255, 255}, 20},
         {"heic", "turned 6", [] { return heifWithOrientation(heif_compression_HEVC, 6); }, 6, {}, {255, 255, 255, 255}, 20},
-        {"avif", "plain", [=] { return written(q(), ".heif", as(heif_compression_AV1)); }, 1, {}, {255, 255, 255, 255}, 20},
+        {"avif", "plain", [=] { return vipsWritten(q(), ".heif", as(heif_compression_AV1)); }, 1, {}, {255, 255, 255, 255}, 20},
         {"avif", "mirrored 2", [] { return heifWithOrientation(heif_compression_AV1, 2); }, 2, {}, {255, 255, 255, 255}, 20},
         {"avif", "turned 8", [] { return heifWithOrientation(heif_compression_AV1, 8); }, 8, {}, {255, 255, 255, 255}, 20},
-        {"heif", "transparent", [=] { return written(quadrants(64, 32, holes), ".heif", as(heif_compression_AV1)); }, 1, {},
+        {"heif", "transparent", [=] { return vipsWritten(quadrants(64, 32, holes), ".heif", as(heif_compression_AV1)); }, 1, {},
          shownHoles, 20},
     };
     for (FormatCase& c : std::vector<FormatCase>{
-             {"jpg", "exif orientation 6", [=] { return written(turned(6), ".jpg", VImage::option()->set("Q", 95)); }, 6},
-             {"jpg", "swapped primaries", [=] { return written(profiled(swappedPrimariesProfile()), ".jpg"); }, 1,
+             {"jpg", "exif orientation 6", [=] { return vipsWritten(turned(6), ".jpg", VImage::option()->set("Q", 95)); }, 6},
+             {"jpg", "swapped primaries", [=] { return vipsWritten(profiled(swappedPrimariesProfile()), ".jpg"); }, 1,
               swapRedGreen},
          }) {
         c.tolerance = 14;
@@ -401,7 +394,7 @@ VImage grey8(const VImage& image)
 TEST(Resampling, ShrinkingAveragesWhatTheSmallerPictureCannotHold)
 {
     (void)plain();
-    const std::string file = written(grey8(VImage::zone(512, 512) * 127 + 128), ".png");
+    const std::string file = vipsWritten(grey8(VImage::zone(512, 512) * 127 + 128), ".png");
     const Bitmap shrunk = decodePictureAt("png", file, "zone.png", {128, 128});
     // At radii 32 to 60 of the shrunk picture the rings are 2 to 4 times too fine for it.
     EXPECT_LT(standardDeviation(ring(shrunk, 32, 60)), 25.5);
@@ -417,7 +410,7 @@ TEST(Resampling, EnlargingInterpolates)
 {
     (void)plain();
     const VImage ramp = VImage::xyz(32, 8)[0] * 8;
-    const Bitmap shown = decodePictureAt("png", written(srgb(ramp.bandjoin(ramp).bandjoin(ramp)), ".png"), "ramp.png",
+    const Bitmap shown = decodePictureAt("png", vipsWritten(srgb(ramp.bandjoin(ramp).bandjoin(ramp)), ".png"), "ramp.png",
                                          {96, 24});
     for (int y = 0; y < 24; ++y)
         for (int x = 8; x + 2 < 88; ++x)
@@ -443,7 +436,7 @@ TEST_P(ExtremeSizeTest, FillsExactlyTheTargetWithoutDividingByZero)
     const SizeCase& c = GetParam();
     (void)plain();
     const std::vector<double> teal{20, 160, 150};
-    const std::string file = written(srgb(VImage::black(c.width, c.height) + teal), ".png");
+    const std::string file = vipsWritten(srgb(VImage::black(c.width, c.height) + teal), ".png");
     QImage image(c.width, c.height, QImage::Format_RGB32);
     image.fill(QColor(20, 160, 150));
     QByteArray bmp;
@@ -473,7 +466,7 @@ INSTANTIATE_TEST_SUITE_P(Vips, ExtremeSizeTest,
 
 TEST(DisplaySize, ZeroTargetIsAClearError)
 {
-    const std::string file = written(plain(), ".png");
+    const std::string file = vipsWritten(plain(), ".png");
     for (const DisplaySize size : {DisplaySize{0, 1080}, DisplaySize{1920, 0}, DisplaySize{-5, 10}})
         EXPECT_THAT(failureOf([&] { (void)decodePictureAt("png", file, "a.png", size); }), HasSubstr("no room"));
 }
@@ -482,7 +475,7 @@ TEST(DisplaySize, ZeroTargetIsAClearError)
 // decoded an eighth of the way, so its buffers are what the check sees.
 TEST(DisplaySize, HugeDeclaredJpegIsDecodedShrunk)
 {
-    std::string file = written(plain(), ".jpg");
+    std::string file = vipsWritten(plain(), ".jpg");
     const auto sof = file.find("\xFF\xC0");
     file.replace(sof + 5, 4, std::string{'\x40', '\x00', '\x40', '\x00'});
     ASSERT_LT(file.size(), 1000u);
@@ -494,7 +487,7 @@ TEST(DisplaySize, StopRequestedCancelsWithoutAnError)
 {
     std::stop_source stop;
     stop.request_stop();
-    const std::string file = written(plain(), ".webp");
+    const std::string file = vipsWritten(plain(), ".webp");
     EXPECT_THROW((void)decodePictureAt("webp", file, "a.webp", {100, 100}, stop.get_token()), PictureCancelled);
 }
 
@@ -517,7 +510,7 @@ std::string truncated(const std::string& file)
 // A PNG whose header declares `width` x `height`, with a valid checksum.
 std::string pngClaiming(int width, int height)
 {
-    std::string png = written(plain(), ".png");
+    std::string png = vipsWritten(plain(), ".png");
     png.replace(16, 8, be32(std::uint32_t(width)) + be32(std::uint32_t(height)));
     png.replace(29, 4, be32(crc32(png.substr(12, 17))));
     return png;
@@ -531,16 +524,16 @@ std::vector<BadCase> badCases()
     };
     const auto heif = [](VipsForeignHeifCompression c) { return VImage::option()->set("compression", c); };
     return {
-        {"png", "truncated", [=] { return truncated(written(noisy(), ".png")); }},
-        {"gif", "truncated", [=] { return truncated(written(noisy(), ".gif")); }},
-        {"tif", "truncated", [=] { return truncated(written(noisy(), ".tif")); }},
-        {"webp", "truncated", [=] { return truncated(written(noisy(), ".webp")); }},
-        {"heic", "truncated", [=] { return truncated(written(noisy(), ".heif", heif(VIPS_FOREIGN_HEIF_COMPRESSION_HEVC))); }},
-        {"avif", "truncated", [=] { return truncated(written(noisy(), ".heif", heif(VIPS_FOREIGN_HEIF_COMPRESSION_AV1))); }},
+        {"png", "truncated", [=] { return truncated(vipsWritten(noisy(), ".png")); }},
+        {"gif", "truncated", [=] { return truncated(vipsWritten(noisy(), ".gif")); }},
+        {"tif", "truncated", [=] { return truncated(vipsWritten(noisy(), ".tif")); }},
+        {"webp", "truncated", [=] { return truncated(vipsWritten(noisy(), ".webp")); }},
+        {"heic", "truncated", [=] { return truncated(vipsWritten(noisy(), ".heif", heif(VIPS_FOREIGN_HEIF_COMPRESSION_HEVC))); }},
+        {"avif", "truncated", [=] { return truncated(vipsWritten(noisy(), ".heif", heif(VIPS_FOREIGN_HEIF_COMPRESSION_AV1))); }},
         {"webp", "empty", [] { return std::string(); }},
-        {"jpg", "a PNG by its name", [] { return written(plain(), ".png"); }, "Not a JPEG file"},
-        {"png", "a JPEG by its name", [] { return written(plain(), ".jpg"); }},
-        {"tiff", "a GIF by its name", [] { return written(plain(), ".gif"); }},
+        {"jpg", "a PNG by its name", [] { return vipsWritten(plain(), ".png"); }, "Not a JPEG file"},
+        {"png", "a JPEG by its name", [] { return vipsWritten(plain(), ".jpg"); }},
+        {"tiff", "a GIF by its name", [] { return vipsWritten(plain(), ".gif"); }},
         {"png", "declaring 65000x65000", [] { return pngClaiming(65000, 65000); }, "65000 x 65000"},
     };
 }
