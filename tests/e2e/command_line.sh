@@ -29,10 +29,7 @@ LANGUAGE= LC_ALL=C "$lmvo" --help | grep -q 保持图片比例 || fail "--help i
 pid=$!
 within 20 bash -c "xdotool search --onlyvisible --pid $pid >/dev/null 2>&1" || fail "no box for a missing folder"
 grep -q "$runtime/gone" "$err" || fail "the line does not name the folder: $(cat "$err")"
-within 10 bash -c "xdotool key Return; ! kill -0 $pid 2>/dev/null" || fail "the box did not end the program"
-wait $pid
-code=$?
-pid=
+awaitExit 10 "the box did not end the program" "xdotool key Return"
 [[ $code -eq 1 ]] || fail "a missing folder ended with $code"
 
 # A folder of pictures: the show covers the screen at once; Escape ends it and the program.
@@ -47,10 +44,7 @@ within 20 bash -c "pid=$pid; $(declare -f showWindow); [[ -n \$(showWindow) ]]" 
 [[ -z $(xdotool search --onlyvisible --name '^Lumivo$' 2>/dev/null) ]] || fail "the settings window appeared"
 sleep 0.5
 xdotool key Escape
-within 10 bash -c "! kill -0 $pid 2>/dev/null" || fail "Escape did not end the show"
-wait $pid
-code=$?
-pid=
+awaitExit 10 "Escape did not end the show"
 [[ $code -eq 0 ]] || fail "the show ended with $code: $(cat "$err")"
 [[ ! -s $err ]] || fail "the show printed: $(cat "$err")"
 echo "1 passed, 0 failed"

@@ -16,10 +16,7 @@ ceiling_kb=$((1536 * 1024))
 
 "$probe" $count $width $height >"$out" 2>/dev/null &
 pid=$!
-within 300 bash -c "! kill -0 $pid 2>/dev/null" || fail "the show did not end"
-wait $pid
-code=$?
-pid=
+awaitExit 300 "the show did not end"
 [[ $code -eq 0 ]] || fail "the probe ended with $code"
 grep -qx ended "$out" || fail "the show did not end through its modal loop"
 ! grep '^error ' "$out" || fail "a picture failed"

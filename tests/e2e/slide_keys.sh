@@ -23,10 +23,7 @@ xdotool key space
 within 5 bash -c "[[ \$(grep -c '^running\$' '$out') -ge 1 ]]" || fail "Space did not continue the show"
 sleep 0.5
 xdotool key Escape
-within 10 bash -c "! kill -0 $pid 2>/dev/null" || fail "Escape did not end the show"
-wait $pid
-code=$?
-pid=
+awaitExit 10 "Escape did not end the show"
 [[ $code -eq 0 ]] || fail "the show ended with $code"
 grep -qx ended "$out" || fail "the show did not end through its modal loop"
 echo "1 passed, 0 failed"

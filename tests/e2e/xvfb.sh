@@ -17,6 +17,16 @@ within() {
   return 1
 }
 
+# Waits at most $1 seconds for the process $pid to end, running "$3" (if given) before each
+# look, and fails with "$2" if it does not; then sets `code` to its exit status and clears
+# `pid`, so that `cleanup` leaves it alone.
+awaitExit() {
+  within "$1" bash -c "${3:-true}; ! kill -0 $pid 2>/dev/null" || fail "$2"
+  wait "$pid"
+  code=$?
+  pid=
+}
+
 xvfb=
 runtime=$(mktemp -d)
 trap 'cleanup; [[ -n $xvfb ]] && kill $xvfb 2>/dev/null; rm -rf "$runtime"' EXIT
