@@ -4,6 +4,7 @@
 // makes them.
 #include "picture/PictureLoad.h"
 #include "tests/ParamName.h"
+#include "tests/picture/TestExif.h"
 #include "tests/picture/VipsWritten.h"
 
 #include <QBuffer>
@@ -141,19 +142,7 @@ std::string be32(std::uint32_t v)
 // A PNG with an eXIf chunk holding the orientation (libvips writes none).
 std::string pngWithOrientation(const VImage& image, int orientation)
 {
-    ExifData* exif = exif_data_new();
-    exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);
-    ExifEntry* e = exif_entry_new();
-    exif_content_add_entry(exif->ifd[EXIF_IFD_0], e);
-    exif_entry_initialize(e, EXIF_TAG_ORIENTATION);
-    exif_set_short(e->data, EXIF_BYTE_ORDER_INTEL, ExifShort(orientation));
-    exif_entry_unref(e);
-    unsigned char* data = nullptr;
-    unsigned int size = 0;
-    exif_data_save_data(exif, &data, &size);
-    exif_data_unref(exif);
-    const std::string body = "eXIf" + std::string(reinterpret_cast<char*>(data) + 6, size - 6); // without "Exif\0\0"
-    std::free(data);
+    const std::string body = "eXIf" + test::exifOrientation(orientation, EXIF_BYTE_ORDER_INTEL).substr(6); // without "Exif\0\0"
     std::string png = vipsWritten(image, ".png");
     png.insert(png.find("IDAT") - 4, be32(std::uint32_t(body.size() - 4)) + body + be32(crc32(body)));
     return png;

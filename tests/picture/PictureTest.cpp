@@ -2,6 +2,7 @@
 #include "picture/PictureLoad.h"
 #include "picture/PictureSize.h"
 #include "tests/ParamName.h"
+#include "tests/picture/TestExif.h"
 #include "transition/Picture.h"
 
 #include <QBuffer>
@@ -110,23 +111,7 @@ Samples quadrants(int w, int h, J_COLOR_SPACE space, const std::vector<std::vect
     return s;
 }
 
-std::string exifOrientation(int orientation, ExifByteOrder order)
-{
-    ExifData* exif = exif_data_new();
-    exif_data_set_byte_order(exif, order);
-    ExifEntry* e = exif_entry_new();
-    exif_content_add_entry(exif->ifd[EXIF_IFD_0], e);
-    exif_entry_initialize(e, EXIF_TAG_ORIENTATION);
-    exif_set_short(e->data, order, ExifShort(orientation));
-    exif_entry_unref(e);
-    unsigned char* data = nullptr;
-    unsigned int size = 0;
-    exif_data_save_data(exif, &data, &size);
-    exif_data_unref(exif);
-    std::string segment(reinterpret_cast<char*>(data), size);
-    std::free(data);
-    return segment;
-}
+using test::exifOrientation;
 
 class TempDir {
 public:
