@@ -75,7 +75,7 @@ struct Format {
 };
 
 // Each as a camera, a phone or a web site would write it; HEIC and AVIF at the encoders'
-// fastest settings, which change the file little and the time to make it a lot.
+// fastest settings and JPEG XL at a fast one, which change the file little and the time to make it a lot.
 const Format kFormats[] = {
     {"jpg", "jpg", [] { return vipsFile(".jpg", VImage::option()->set("Q", 90)); }},
     {"png", "png", [] { return vipsFile(".png"); }},
@@ -84,6 +84,7 @@ const Format kFormats[] = {
     {"webp", "webp", [] { return vipsFile(".webp", VImage::option()->set("Q", 80)); }},
     {"heic", "heic", [] { return vipsFile(".heif", VImage::option()->set("compression", int(VIPS_FOREIGN_HEIF_COMPRESSION_HEVC))->set("effort", 0)); }},
     {"avif", "avif", [] { return vipsFile(".heif", VImage::option()->set("compression", int(VIPS_FOREIGN_HEIF_COMPRESSION_AV1))->set("effort", 0)); }},
+    {"jxl", "jxl", [] { return vipsFile(".jxl", VImage::option()->set("Q", 80)->set("effort", 4)); }},
     {"bmp", "bmp", bmpFile},
     {"jpg-48MP", "jpg", largeJpeg, false},
     // A phone's wide-gamut photograph, converted to sRGB; a camera's sRGB one, left as it is.

@@ -3,6 +3,7 @@
 // several frames or pages), made here rather than taken from anywhere.
 //
 //   lmvo_picture_seeds DIR picture_EXT...   writes DIR/picture_EXT/NN-variant.EXT
+#include "tests/picture/JxlWritten.h"
 #include "tests/picture/VipsWritten.h"
 
 #include <QBuffer>
@@ -170,6 +171,19 @@ std::vector<Variant> heifSeeds(VipsForeignHeifCompression compression)
     };
 }
 
+std::vector<Variant> jxlSeeds()
+{
+    return {
+        {"lossy", vipsWritten(gradient(24, 16), ".jxl", with()->set("Q", 80))},
+        {"lossless-alpha", vipsWritten(gradient(17, 11, 4), ".jxl", with()->set("lossless", true))},
+        {"grey", vipsWritten(gradient(16, 9, 1), ".jxl")},
+        {"wide-gamut-profile", vipsWritten(gradient(20, 12), ".jxl", with()->set("lossless", true)->set("profile", "p3"))},
+        {"turned", lmvo::test::jxlWritten({gradient(20, 12)}, 6)},
+        {"animated", lmvo::test::jxlWritten({gradient(16, 12, 4), gradient(16, 12, 4).invert(), gradient(16, 12, 4)})},
+        {"one-pixel", vipsWritten(gradient(1, 1), ".jxl")},
+    };
+}
+
 std::vector<Variant> bmpSeeds()
 {
     return {
@@ -205,6 +219,8 @@ std::vector<Variant> seedsFor(const std::string& extension)
         return heifSeeds(VIPS_FOREIGN_HEIF_COMPRESSION_HEVC);
     if (extension == "avif")
         return heifSeeds(VIPS_FOREIGN_HEIF_COMPRESSION_AV1);
+    if (extension == "jxl")
+        return jxlSeeds();
     if (extension == "bmp")
         return bmpSeeds();
     if (extension == "ico")

@@ -2,6 +2,7 @@
 
 #include "base/Ascii.h"
 #include "picture/JpegDecoder.h"
+#include "picture/JxlDecoder.h"
 #include "picture/PictureFile.h"
 #include "picture/PictureSize.h"
 #include "picture/QtDecoder.h"
@@ -15,13 +16,13 @@
 namespace lmvo {
 namespace {
 
-enum class Format { Jpeg, Png, Gif, Tiff, Webp, Heif, Bmp, Ico, Emf, Wmf, Unknown };
+enum class Format { Jpeg, Png, Gif, Tiff, Webp, Heif, Jxl, Bmp, Ico, Emf, Wmf, Unknown };
 
 struct FormatEntry {
     std::string_view extension; // lower case, without the dot
     Format format;
 };
-constexpr std::array<FormatEntry, 14> kFormats{{
+constexpr std::array<FormatEntry, 15> kFormats{{
     {"jpeg", Format::Jpeg},
     {"jpg", Format::Jpeg},
     {"png", Format::Png},
@@ -32,6 +33,7 @@ constexpr std::array<FormatEntry, 14> kFormats{{
     {"heic", Format::Heif},
     {"heif", Format::Heif},
     {"avif", Format::Heif},
+    {"jxl", Format::Jxl},
     {"bmp", Format::Bmp},
     {"ico", Format::Ico},
     {"emf", Format::Emf},
@@ -100,6 +102,7 @@ Bitmap decodeAs(Format format, const std::string& data, std::stop_token stop = {
 {
     switch (format) {
     case Format::Jpeg: return decodeJpeg(data);
+    case Format::Jxl: return decodeJxl(data, stop);
     case Format::Bmp: return decodeWithQt(data, "bmp");
     case Format::Ico: return decodeWithQt(data, "ico");
     case Format::Emf: failMetafile("EMF");

@@ -22,8 +22,8 @@ inline constexpr std::string_view PictureExtensions = ".jpg;.jpeg;";
 // The picture formats the show takes besides those of `PictureExtensions`, each matched as a
 // whole extension with its dot, ASCII case ignored: ".png" takes "a.PNG" but neither "a.pn"
 // nor "a.pngx".
-inline constexpr std::array<std::string_view, 10> PictureWholeExtensions{
-    ".png", ".gif", ".tif", ".tiff", ".webp", ".heic", ".heif", ".avif", ".bmp", ".ico",
+inline constexpr std::array<std::string_view, 11> PictureWholeExtensions{
+    ".png", ".gif", ".tif", ".tiff", ".webp", ".heic", ".heif", ".avif", ".jxl", ".bmp", ".ico",
 };
 inline constexpr std::string_view MusicExtensions =
     ".mp3;.wma;.dat;.wmv;.mpg;.mpeg;.asf;.asx;.avi;.mid;.wav;";

@@ -1,9 +1,11 @@
 // Every format read through libvips, at full size and at display size, from files the tests
-// write themselves: libvips' writers, libheif's encoder for rotated HEIF, a profile built with
+// write themselves: libvips' writers, libheif's encoder for rotated HEIF, libjxl's for turned
+// and animated JPEG XL, a profile built with
 // Little CMS that swaps the red and green primaries, and hand-made chunks where no writer
 // makes them.
 #include "picture/PictureLoad.h"
 #include "tests/ParamName.h"
+#include "tests/picture/JxlWritten.h"
 #include "tests/picture/TestExif.h"
 #include "tests/picture/VipsWritten.h"
 
@@ -295,6 +297,18 @@ std::vector<FormatCase> formatCases()
         {"avif", "turned 8", [] { return heifWithOrientation(heif_compression_AV1, 8); }, 8, {}, {255, 255, 255, 255}, 20},
         {"heif", "transparent", [=] { return vipsWritten(quadrants(64, 32, holes), ".heif", as(heif_compression_AV1)); }, 1, {},
          shownHoles, 20},
+        {"jxl", "lossless", [=] { return vipsWritten(q(), ".jxl", lossless()); }},
+        {"jxl", "lossy", [=] { return vipsWritten(q(), ".jxl", VImage::option()->set("Q", 90)); }, 1, {}, {255, 255, 255, 255}, 20},
+        {"jxl", "grey 16 bit", [=] { return vipsWritten(grey16(plain()[1]), ".jxl", lossless()); }, 1,
+         [](Color c) { return (c >> 8 & 0xFF) * 0x010101u; }},
+        {"jxl", "transparent", [=] { return vipsWritten(quadrants(64, 32, holes), ".jxl", lossless()); }, 1, {}, shownHoles},
+        {"jxl", "turned 6", [] { return test::jxlWritten({plain()}, 6); }, 6},
+        {"jxl", "mirrored 4", [] { return test::jxlWritten({plain()}, 4); }, 4},
+        {"jxl", "first of 3 frames", [] { return test::jxlWritten({plain(), srgb(plain().invert()), srgb(plain().invert())}); }},
+        {"jxl", "swapped primaries", [=] { return vipsWritten(profiled(swappedPrimariesProfile()), ".jxl", lossless()); }, 1,
+         swapRedGreen, {255, 255, 255, 255}, 10},
+        {"jxl", "swapped primaries lossy", [=] { return vipsWritten(profiled(swappedPrimariesProfile()), ".jxl"); }, 1,
+         swapRedGreen, {255, 255, 255, 255}, 20},
     };
     for (FormatCase& c : std::vector<FormatCase>{
              {"jpg", "exif orientation 6", [=] { return vipsWritten(turned(6), ".jpg", VImage::option()->set("Q", 95)); }, 6},
@@ -476,11 +490,40 @@ TEST(DisplaySize, StopRequestedCancelsWithoutAnError)
 {
     std::stop_source stop;
     stop.request_stop();
-    const std::string file = vipsWritten(plain(), ".webp");
-    EXPECT_THROW((void)decodePictureAt("webp", file, "a.webp", {100, 100}, stop.get_token()), PictureCancelled);
+    for (const char* extension : {"webp", "jxl"}) {
+        const std::string file = vipsWritten(plain(), (std::string(".") + extension).c_str());
+        EXPECT_THROW((void)decodePictureAt(extension, file, "a", {100, 100}, stop.get_token()), PictureCancelled);
+    }
 }
 
 // ---- bad input ----
+
+// A JPEG XL codestream whose header declares `side` x `side` pixels: the size field of a small
+// picture (the bits after the two-byte signature, first bit lowest) written anew.
+std::string jxlClaiming(std::uint32_t side)
+{
+    const std::string file = vipsWritten(plain(), ".jxl", VImage::option()->set("lossless", true));
+    std::vector<bool> bits;
+    for (std::size_t i = 2; i < file.size(); ++i)
+        for (int b = 0; b < 8; ++b)
+            bits.push_back(file[i] >> b & 1);
+    // 64 x 32 takes the short form: a set flag, the height in eighths in 5 bits, a ratio in 3.
+    EXPECT_TRUE(bits[0]);
+    std::vector<bool> size{false, false, true}; // the long form, the height less one in 18 bits
+    for (int b = 0; b < 18; ++b)
+        size.push_back((side - 1) >> b & 1);
+    size.insert(size.end(), {true, false, false}); // ratio 1: as wide as high
+    bits.erase(bits.begin(), bits.begin() + 9);
+    bits.insert(bits.begin(), size.begin(), size.end());
+    std::string out = file.substr(0, 2);
+    for (std::size_t i = 0; i < bits.size(); i += 8) {
+        char byte = 0;
+        for (std::size_t b = 0; b < 8 && i + b < bits.size(); ++b)
+            byte = char(byte | bits[i + b] << b);
+        out += byte;
+    }
+    return out;
+}
 
 struct BadCase {
     const char* extension;
@@ -524,6 +567,9 @@ std::vector<BadCase> badCases()
         {"png", "a JPEG by its name", [] { return vipsWritten(plain(), ".jpg"); }},
         {"tiff", "a GIF by its name", [] { return vipsWritten(plain(), ".gif"); }},
         {"png", "declaring 65000x65000", [] { return pngClaiming(65000, 65000); }, "65000 x 65000"},
+        {"jxl", "truncated", [=] { return truncated(vipsWritten(noisy(), ".jxl")); }, "JPEG XL"},
+        {"jxl", "a PNG by its name", [] { return vipsWritten(plain(), ".png"); }, "JPEG XL"},
+        {"jxl", "declaring 65000x65000", [] { return jxlClaiming(65000); }, "65000 x 65000"},
     };
 }
 

@@ -301,10 +301,10 @@ INSTANTIATE_TEST_SUITE_P(Trees, ScanLayouts, testing::Values(
     // The other formats are whole extensions: no fragments, no trailing text, any ASCII case.
     Layout{"WholeExtensions", false,
            {"a.png", "b.GIF", "c.Tif", "d.TIFF", "e.webp", "f.HeIc", "g.heif", "h.AVIF", "i.bmp", "j.ico", ".png",
-            "s/k.tiff", "x.pn", "x.tif;", "x.tiffx", "x.webp.txt", "x.bm", "x.i", "x.png;.gif", "x.avi",
-            "x.h\xc3\xa9ic", "png", "x.svg", "x.jxl"},
+            "s/k.tiff", "l.JxL", "x.pn", "x.tif;", "x.tiffx", "x.webp.txt", "x.bm", "x.i", "x.png;.gif", "x.avi",
+            "x.h\xc3\xa9ic", "png", "x.svg", "x.jx", "x.jxl2"},
            {}, {"a.png", "b.GIF", "c.Tif", "d.TIFF", "e.webp", "f.HeIc", "g.heif", "h.AVIF", "i.bmp", "j.ico", ".png",
-                "s/k.tiff", "x.png;.gif"}},
+                "s/k.tiff", "l.JxL", "x.png;.gif"}},
     Layout{"PictureFragments", false,
            {"x.jp", "x.j", "x.jpe", "x.JPEG", "x.jpg;", "x.", "a.tar.jpg", ".jpg", "x.jpg;.jpeg",
             "x.pg", "x.jpgx", "jpg", "x.jpeg.txt", ".hidden", "x.;", "x.g;", "x.jpeg;;"},
