@@ -16,8 +16,8 @@
 // through the WAV stream libmpv reads, and the growth of resident memory is reported next to
 // the size of the song's whole PCM, which must never be held.
 
-#include "forms/MediaPlayer.h"
-#include "forms/MidiStream.h"
+#include "music/MediaPlayer.h"
+#include "music/MidiStream.h"
 #include "tests/forms/AwaitEvents.h"
 #include "tests/forms/TestSounds.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/MediaPlayer.h"
+#include "music/MediaPlayer.h"
 #include "scan/FolderScan.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "forms/FolderChooser.h"
-#include "forms/MediaPlayer.h"
+#include "music/MediaPlayer.h"
 #include "forms/ShowStarter.h"
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 // Fuzzes the MIDI file reader: every input is parsed as a Standard MIDI File, and a song that
 // comes out must keep the promises the synthesiser relies on.
-#include "forms/MidiFile.h"
+#include "music/MidiFile.h"
 
 #include <cstdint>
 #include <cstdlib>

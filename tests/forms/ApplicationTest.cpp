@@ -1,7 +1,7 @@
 // The program's application object under a desktop's locale. It has a main of its own: the
 // locale is taken from the environment when the application object is made, once per process.
 #include "forms/Application.h"
-#include "forms/MediaPlayer.h"
+#include "music/MediaPlayer.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "forms/MediaPlayer.h"
+#include "music/MediaPlayer.h"
 
 #include "base/Clock.h"
-#include "forms/MidiStream.h"
+#include "music/MidiStream.h"
 
 #include <mpv/client.h>
 

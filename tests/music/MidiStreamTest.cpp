@@ -1,4 +1,4 @@
-#include "forms/MidiStream.h"
+#include "music/MidiStream.h"
 
 #include "tests/forms/TestSounds.h"
 

@@ -1,4 +1,4 @@
-#include "forms/MediaPlayer.h"
+#include "music/MediaPlayer.h"
 
 #include "tests/forms/AwaitEvents.h"
 #include "tests/forms/TestSounds.h"

@@ -1,4 +1,4 @@
-#include "forms/MidiSynth.h"
+#include "music/MidiSynth.h"
 
 #include <fluidsynth.h>
 

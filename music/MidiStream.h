@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/MidiSynth.h"
+#include "music/MidiSynth.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/MidiFile.h"
+#include "music/MidiFile.h"
 
 #include <cstddef>
 #include <cstdint>

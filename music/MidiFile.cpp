@@ -1,4 +1,4 @@
-#include "forms/MidiFile.h"
+#include "music/MidiFile.h"
 
 #include "base/ReadFully.h"
 #include "base/UniqueFd.h"
