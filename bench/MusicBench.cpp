@@ -17,6 +17,7 @@
 // the size of the song's whole PCM, which must never be held.
 
 #include "music/MediaPlayer.h"
+#include "music/MusicPoll.h"
 #include "music/MidiStream.h"
 #include "tests/forms/AwaitEvents.h"
 #include "tests/forms/TestSounds.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "music/MediaPlayer.h"
+#include "music/MusicPoll.h"
 #include "scan/FolderScan.h"
 
 #include <QString>

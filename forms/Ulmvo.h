@@ -2,6 +2,7 @@
 
 #include "forms/FolderChooser.h"
 #include "music/MediaPlayer.h"
+#include "music/MusicPoll.h"
 #include "forms/ShowStarter.h"
 
 #include <QDialog>

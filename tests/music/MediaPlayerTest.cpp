@@ -1,4 +1,5 @@
 #include "music/MediaPlayer.h"
+#include "music/MusicPoll.h"
 
 #include "tests/forms/AwaitEvents.h"
 #include "tests/forms/TestSounds.h"
