@@ -5,6 +5,7 @@
 #include "forms/SingleInstance.h"
 #include "forms/Ulmvo.h"
 #include "forms/uSlide.h"
+#include "forms/ErrorReporter.h"
 #include "forms/ufrm_about.h"
 
 #include <QCoreApplication>
@@ -50,7 +51,7 @@ int main(int argc, char** argv)
     if (line.action == lmvo::CommandLine::Action::Show) {
         lmvo::installFontFallbacks();
         lmvo::MediaPlayer player; // goes before the application object
-        lmvo::ShowStarter starter(player, makeSlideWindowShow);
+        lmvo::ShowStarter starter(player, makeSlideWindowShow, lmvo::reportError);
         return lmvo::runCommandLineShow(starter, line.choices, lmvo::printErrorLine);
     }
 

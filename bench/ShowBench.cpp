@@ -12,7 +12,7 @@
 // one Delay, 48-MP pictures on 1920 x 1080 in at most 200 MB. The short pass (LMVO_BENCH_SHORT)
 // runs one small case.
 #include "bench/ShowHarness.h"
-#include "forms/PicturePreloader.h"
+#include "show/PicturePreloader.h"
 #include "forms/uSlide.h"
 #include "scan/SharedState.h"
 #include "transition/TransitionView.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/ShowStarter.h"
+#include "show/ShowStarter.h"
 
 #include <QString>
 #include <QStringList>

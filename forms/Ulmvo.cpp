@@ -38,7 +38,7 @@ Tfrm_lmvo::Tfrm_lmvo(SettingsServices services, QWidget* parent)
       ownChooser_(services.chooser ? nullptr : std::make_unique<DialogFolderChooser>()),
       player_(services.player ? *services.player : *ownPlayer_),
       chooser_(services.chooser ? *services.chooser : *ownChooser_),
-      starter_(std::make_unique<ShowStarter>(player_, std::move(services.makeShow)))
+      starter_(std::make_unique<ShowStarter>(player_, std::move(services.makeShow), reportError))
 {
     installFontFallbacks();
     ui_->setupUi(this);

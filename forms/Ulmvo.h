@@ -3,7 +3,7 @@
 #include "forms/FolderChooser.h"
 #include "music/MediaPlayer.h"
 #include "music/MusicPoll.h"
-#include "forms/ShowStarter.h"
+#include "show/ShowStarter.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "forms/PicturePreloader.h"
+#include "show/PicturePreloader.h"
 #include "forms/ScreenSaver.h"
-#include "forms/ShowOrder.h"
+#include "show/ShowOrder.h"
 #include "transition/TransitionView.h"
 
 #include <QDialog>

@@ -184,7 +184,7 @@ TEST_P(RunTest, ShowsOrExplainsInABoxAndOnStandardError)
 
     SilentPlayer player;
     int shown = 0;
-    ShowStarter starter(player, [&] { return std::make_unique<CountingShow>(shown); });
+    ShowStarter starter(player, [&] { return std::make_unique<CountingShow>(shown); }, reportError);
     QStringList printed;
     EXPECT_EQ(runCommandLineShow(starter, line.choices, [&](const QString& l) { printed << l; }), c.exit);
     EXPECT_EQ(shown, c.exit == ExitShown ? 1 : 0) << "nothing starts half-way";

@@ -1,7 +1,7 @@
 // The slideshow window driven through its real modal loop on the offscreen platform, with a
 // short interval and pictures of solid colours, so the colour shown tells which picture it is.
 #include "forms/ErrorReporter.h"
-#include "forms/PicturePreloader.h"
+#include "show/PicturePreloader.h"
 #include "forms/ScreenSaver.h"
 #include "forms/uSlide.h"
 #include "scan/SharedState.h"

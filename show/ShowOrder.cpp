@@ -1,4 +1,4 @@
-#include "forms/ShowOrder.h"
+#include "show/ShowOrder.h"
 
 #include "transition/engine/Random.h"
 

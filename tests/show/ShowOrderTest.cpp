@@ -1,6 +1,6 @@
 // The order of a show's passes: each pass holds every picture once, a shuffled pass never begins
 // with the picture the previous one ended with, and looking ahead sees the pass the show takes.
-#include "forms/ShowOrder.h"
+#include "show/ShowOrder.h"
 #include "transition/engine/Random.h"
 
 #include <gtest/gtest.h>

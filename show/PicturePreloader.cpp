@@ -1,4 +1,4 @@
-#include "forms/PicturePreloader.h"
+#include "show/PicturePreloader.h"
 
 #include <QMetaObject>
 

@@ -1,6 +1,5 @@
-#include "forms/ShowStarter.h"
+#include "show/ShowStarter.h"
 
-#include "forms/ErrorReporter.h"
 #include "scan/SharedState.h"
 
 #include <QCoreApplication>
@@ -94,9 +93,9 @@ QString folderErrorText(const std::string& folder, const ScanError& error)
         .arg(QFile::decodeName(QByteArray::fromStdString(folder)), QString::fromUtf8(error.what()));
 }
 
-ShowStarter::ShowStarter(AudioPlayer& player, SlideShowFactory makeShow)
+ShowStarter::ShowStarter(AudioPlayer& player, SlideShowFactory makeShow, MusicPoll::Reporter report)
     : player_(player), makeShow_(std::move(makeShow)),
-      poll_(player, MusicFiles, MusicIndex, [](const QString& message) { reportError(message); })
+      poll_(player, MusicFiles, MusicIndex, std::move(report))
 {
 }
 

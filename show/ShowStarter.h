@@ -61,7 +61,8 @@ QString noticeCaption();
 // every folder error naming its folder. The music poll lives as long as the starter.
 class ShowStarter {
 public:
-    ShowStarter(AudioPlayer& player, SlideShowFactory makeShow);
+    // `report` receives the music's failures during the show.
+    ShowStarter(AudioPlayer& player, SlideShowFactory makeShow, MusicPoll::Reporter report);
 
     MusicPoll& music() { return poll_; }
     [[nodiscard]] std::optional<Refusal> play(const ShowChoices& choices);
