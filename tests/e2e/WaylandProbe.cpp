@@ -6,9 +6,9 @@
 //                         and "ended", and exits 0 once the show and the window have ended;
 //   wayland-probe second  a second copy's start: exits 0 when the guard finds the first.
 // Problems are printed as "FAILED: ..." with exit code 1.
-#include "forms/Application.h"
+#include "app/Application.h"
 #include "forms/ErrorReporter.h"
-#include "forms/SingleInstance.h"
+#include "app/SingleInstance.h"
 #include "forms/Ulmvo.h"
 #include "forms/uSlide.h"
 

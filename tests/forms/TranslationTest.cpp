@@ -1,5 +1,5 @@
 // The English texts: installed for a reader of any language but Chinese, and complete.
-#include "forms/Application.h"
+#include "app/Application.h"
 #include "forms/Ulmvo.h"
 
 #include <QCheckBox>

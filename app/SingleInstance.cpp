@@ -1,4 +1,4 @@
-#include "forms/SingleInstance.h"
+#include "app/SingleInstance.h"
 
 #include "forms/ErrorReporter.h"
 

@@ -1,4 +1,4 @@
-#include "forms/CommandLine.h"
+#include "app/CommandLine.h"
 
 #include "forms/ErrorReporter.h"
 

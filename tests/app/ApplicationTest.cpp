@@ -1,6 +1,6 @@
 // The program's application object under a desktop's locale. It has a main of its own: the
 // locale is taken from the environment when the application object is made, once per process.
-#include "forms/Application.h"
+#include "app/Application.h"
 #include "music/MediaPlayer.h"
 
 #include <QByteArray>

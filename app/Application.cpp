@@ -1,4 +1,4 @@
-#include "forms/Application.h"
+#include "app/Application.h"
 
 #include "forms/ErrorReporter.h"
 

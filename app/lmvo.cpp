@@ -1,8 +1,8 @@
 // The program entry: the application object, then the settings window or, given a folder on
 // the command line, the show at once.
-#include "forms/Application.h"
-#include "forms/CommandLine.h"
-#include "forms/SingleInstance.h"
+#include "app/Application.h"
+#include "app/CommandLine.h"
+#include "app/SingleInstance.h"
 #include "forms/Ulmvo.h"
 #include "forms/uSlide.h"
 #include "forms/ErrorReporter.h"

@@ -1,5 +1,5 @@
 #include "forms/ErrorReporter.h"
-#include "forms/SingleInstance.h"
+#include "app/SingleInstance.h"
 
 #include <QCoreApplication>
 #include <QProcess>
