@@ -19,8 +19,8 @@
 #include "music/MediaPlayer.h"
 #include "music/MusicPoll.h"
 #include "music/MidiStream.h"
-#include "tests/forms/AwaitEvents.h"
-#include "tests/forms/TestSounds.h"
+#include "tests/support/AwaitEvents.h"
+#include "tests/support/TestSounds.h"
 
 #include <benchmark/benchmark.h>
 

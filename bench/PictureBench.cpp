@@ -6,7 +6,7 @@
 // by libvips (BMP by Qt); formats the loader does not read are reported and skipped.
 #include "bench/Baseline.h"
 #include "picture/PictureLoad.h"
-#include "tests/picture/VipsWritten.h"
+#include "tests/support/VipsWritten.h"
 
 #include <QBuffer>
 #include <QImage>

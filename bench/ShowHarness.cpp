@@ -1,6 +1,6 @@
 #include "bench/ShowHarness.h"
 
-#include "tools/SyntheticPhoto.h"
+#include "tests/support/SyntheticPhoto.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Writes the seeds of the MIDI reader's fuzz target: sound songs of each kind the reader takes
 // (two tracks with a tempo change, one long track, SMPTE time, a RIFF wrapper, system-exclusive
 // messages and running status). Run as `lmvo_midi_seeds DIR NAME...`.
-#include "tests/forms/TestSounds.h"
+#include "tests/support/TestSounds.h"
 
 #include <filesystem>
 #include <string>

@@ -3,8 +3,8 @@
 // several frames or pages), made here rather than taken from anywhere.
 //
 //   lmvo_picture_seeds DIR picture_EXT...   writes DIR/picture_EXT/NN-variant.EXT
-#include "tests/picture/JxlWritten.h"
-#include "tests/picture/VipsWritten.h"
+#include "tests/support/JxlWritten.h"
+#include "tests/support/VipsWritten.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -7,7 +7,7 @@
 #include "forms/ErrorReporter.h"
 #include "forms/uSlide.h"
 #include "scan/SharedState.h"
-#include "tools/SyntheticPhoto.h"
+#include "tests/support/SyntheticPhoto.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

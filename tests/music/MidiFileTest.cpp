@@ -1,6 +1,6 @@
 #include "music/MidiFile.h"
 
-#include "tests/forms/TestSounds.h"
+#include "tests/support/TestSounds.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "music/MidiStream.h"
 
-#include "tests/forms/TestSounds.h"
+#include "tests/support/TestSounds.h"
 
 #include <gtest/gtest.h>
 

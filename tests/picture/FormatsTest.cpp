@@ -5,9 +5,9 @@
 // makes them.
 #include "picture/PictureLoad.h"
 #include "tests/ParamName.h"
-#include "tests/picture/JxlWritten.h"
+#include "tests/support/JxlWritten.h"
 #include "tests/picture/TestExif.h"
-#include "tests/picture/VipsWritten.h"
+#include "tests/support/VipsWritten.h"
 
 #include <QBuffer>
 #include <QColor>

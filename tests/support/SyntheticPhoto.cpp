@@ -1,4 +1,4 @@
-#include "tools/SyntheticPhoto.h"
+#include "tests/support/SyntheticPhoto.h"
 
 #include <csetjmp>
 #include <cstdio>
