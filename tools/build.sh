@@ -31,7 +31,17 @@ test)
   cmake -S "$root" -B "$root/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
         -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DLMVO_SANITIZE=ON -DLMVO_BENCH=OFF >/dev/null
   cmake --build "$root/build/test" -j "$jobs"
-  (cd build/test && ctest --output-on-failure -j "$jobs" --timeout 600)
+  # The tests get a temporary folder of their own, which must be empty again afterwards but for
+  # Qt's runtime folder (where XDG_RUNTIME_DIR is unset).
+  scratch=$(mktemp -d)
+  (cd build/test && TMPDIR=$scratch ctest --output-on-failure -j "$jobs" --timeout 600)
+  left=$(find "$scratch" -mindepth 1 -maxdepth 1 ! -name "runtime-$(id -un)"; find "$scratch" -mindepth 2)
+  if [[ -n $left ]]; then
+    echo "the tests left these behind in the temporary folder:" >&2
+    echo "$left" >&2
+    exit 1
+  fi
+  rm -rf "$scratch"
   release
   for b in build/release/bench/bench_*; do
     [[ -f $b && -x $b ]] || continue

@@ -1,9 +1,9 @@
 #include "app/CommandLine.h"
 #include "forms/ErrorReporter.h"
 #include "scan/SharedState.h"
+#include "tests/support/TempDir.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -147,27 +147,26 @@ protected:
     {
         setMessageBoxes(&boxes);
         // Made from bytes: one folder name is not UTF-8.
-        const std::string base = QFile::encodeName(root.path()).toStdString();
+        const std::string& base = root.path();
         for (const char* folder : {"/pictures", "/\xff", "/empty", "/music", "/locked"})
             ::mkdir((base + folder).c_str(), 0755);
         for (const char* file : {"/pictures/a.jpg", "/\xff/b.jpg", "/music/x.txt", "/locked/c.jpg"})
             ::close(::creat((base + file).c_str(), 0644));
-        ::chmod(QFile::encodeName(root.filePath(QStringLiteral("locked"))).constData(), 0);
+        ::chmod((root.path() + "/locked").c_str(), 0);
     }
     void TearDown() override
     {
-        ::chmod(QFile::encodeName(root.filePath(QStringLiteral("locked"))).constData(), 0755);
         setMessageBoxes(nullptr);
     }
     std::string at(const std::string& text) const
     {
         std::string out = text;
         if (const auto pos = out.find('@'); pos != std::string::npos)
-            out.replace(pos, 1, QFile::encodeName(root.path()).toStdString());
+            out.replace(pos, 1, root.path());
         return out;
     }
 
-    QTemporaryDir root;
+    TempDir root;
     Boxes boxes;
 };
 

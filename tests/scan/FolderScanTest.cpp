@@ -1,6 +1,7 @@
 #include "scan/FolderScan.h"
 
 #include "tests/ParamName.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -25,41 +26,6 @@ namespace fs = std::filesystem;
 
 namespace lmvo {
 namespace {
-
-// A scratch folder that every user can pass through, removed with everything in it.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "lmvo-scan-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-        fs::permissions(path_, fs::perms(0755));
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir()
-    {
-        reopen(path_);
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    [[nodiscard]] const std::string& path() const { return path_; }
-
-private:
-    // Folders a test locked must be opened again before they can be emptied by a non-root user.
-    static void reopen(const fs::path& dir)
-    {
-        std::error_code ec;
-        fs::permissions(dir, fs::perms(0755), ec);
-        for (const auto& e : fs::directory_iterator(dir, ec))
-            if (e.is_directory(ec) && !e.is_symlink(ec))
-                reopen(e.path());
-    }
-
-    std::string path_;
-};
 
 // Builds a folder tree below `root` from relative paths: "a/b/" makes a folder, "l -> target"
 // a symbolic link, anything else an empty file; missing parents are made on the way.
