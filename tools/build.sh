@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # One entry for developers and CI:
 #   tools/build.sh run    install what is missing, build optimised, start Lumivo
-#   tools/build.sh test   install what is missing, build with sanitizers, run every test,
-#                         then a short pass of the benchmarks in the optimised build and
-#                         20 s of every fuzz target (tools/fuzz.sh)
+#   tools/build.sh test   install what is missing, build with sanitizers, run every test
+#                         (the fuzz targets replay their seeds and saved findings), check that
+#                         the tests left nothing in the temporary folder, then a short pass of
+#                         the benchmarks in the optimised build. Only deterministic checks:
+#                         exploratory fuzzing is tools/fuzz.sh, on demand.
 #   tools/build.sh bench  optimised build, full benchmark runs
 #   tools/build.sh package  optimised build, then the Debian package build/release/lumivo_*.deb
 set -euo pipefail
@@ -48,7 +50,6 @@ test)
     echo "== $(basename "$b") (short pass)"
     LMVO_BENCH_SHORT=1 QT_QPA_PLATFORM=offscreen "$b" --benchmark_min_time=0.01 >/dev/null
   done
-  tools/fuzz.sh 20
   ;;
 bench)
   release

@@ -2,10 +2,13 @@
 # Builds the libFuzzer targets with clang in build/fuzz and runs each in turn.
 #   tools/fuzz.sh [SECONDS [TARGET...]]   each target for SECONDS (default 60); all targets
 #                                         unless some are named (see build/fuzz/fuzz/targets)
-# A target's corpus grows in build/fuzz/corpus/TARGET from its generated seeds, and is kept
-# for the next run; a crash, leak, timeout or memory blow-up is saved in
-# build/fuzz/crashes/TARGET/ and makes the script fail. To replay one:
+# Exploration, on demand (the tests only replay seeds and saved findings). A target's corpus
+# grows in build/fuzz/corpus/TARGET from its generated seeds and saved findings, and is kept for
+# the next run; a crash, leak, timeout or memory blow-up is saved in build/fuzz/crashes/TARGET/
+# and makes the script fail. To replay one:
 #   build/fuzz/fuzz/bin/fuzz_TARGET build/fuzz/crashes/TARGET/crash-...
+# A finding becomes a regression input once mended: copy it to fuzz/regressions/TARGET/, named
+# after its fault; ctest's fuzz_replay_TARGET replays it from then on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -31,7 +34,8 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$crashes" "$build/logs"
   # An input slower than 10 s or using more than 2 GB is a finding like a crash.
   if "$build/fuzz/bin/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-       -artifact_prefix="$crashes/" -print_final_stats=1 "$corpus" "$build/fuzz/seeds/$t" >"$log" 2>&1; then
+       -artifact_prefix="$crashes/" -print_final_stats=1 "$corpus" "$build/fuzz/seeds/$t" \
+       $( [[ -d $root/fuzz/regressions/$t ]] && echo "$root/fuzz/regressions/$t") >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     echo "fuzz_$t: ${runs:-?} runs in ${seconds} s, corpus $(ls "$corpus" | wc -l) inputs"
   else
