@@ -32,4 +32,38 @@ void checkPictureSize(std::int64_t width, std::int64_t height)
     checkPictureSize(width, height, memory ? std::optional(memory) : std::nullopt);
 }
 
+// A photograph has at most CMYK and alpha; a few more leave room for the extra channels image
+// editors keep. Samples deeper than 32 bits (doubles, complex numbers) are measurements, not
+// pictures.
+constexpr std::int64_t kMaxSamplesPerPixel = 8;
+constexpr std::int64_t kMaxBitsPerSample = 32;
+
+void checkDecodedSize(std::int64_t width, std::int64_t height, const SampleLayout& layout,
+                      std::optional<std::uint64_t> available)
+{
+    checkPictureSize(width, height, available);
+    if (layout.samplesPerPixel < 1 || layout.samplesPerPixel > kMaxSamplesPerPixel ||
+        layout.bitsPerSample < 1 || layout.bitsPerSample > kMaxBitsPerSample)
+        throw PictureError("the picture has " + std::to_string(layout.samplesPerPixel) + " samples of " +
+                               std::to_string(layout.bitsPerSample) + " bits per pixel; at most " +
+                               std::to_string(kMaxSamplesPerPixel) + " of " + std::to_string(kMaxBitsPerSample) +
+                               " bits can be shown",
+                           PictureProblem::Unsupported);
+    const std::uint64_t bytes =
+        std::uint64_t(width * height) * std::uint64_t(layout.samplesPerPixel) * std::uint64_t((layout.bitsPerSample + 7) / 8);
+    if (available && bytes > *available / 2)
+        throw PictureError("not enough memory to decode a picture of " + std::to_string(width) + " x " +
+                               std::to_string(height) + " pixels with " + std::to_string(layout.samplesPerPixel) +
+                               " samples of " + std::to_string(layout.bitsPerSample) + " bits (" +
+                               std::to_string(bytes >> 20) + " MB needed, " + std::to_string(*available >> 20) +
+                               " MB available)",
+                           PictureProblem::NoMemory);
+}
+
+void checkDecodedSize(std::int64_t width, std::int64_t height, const SampleLayout& layout)
+{
+    const std::uint64_t memory = availableMemory();
+    checkDecodedSize(width, height, layout, memory ? std::optional(memory) : std::nullopt);
+}
+
 } // namespace lmvo

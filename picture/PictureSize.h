@@ -12,6 +12,19 @@ void checkPictureSize(std::int64_t width, std::int64_t height);
 // The same against a given amount of available memory in bytes (none: not checked).
 void checkPictureSize(std::int64_t width, std::int64_t height, std::optional<std::uint64_t> availableMemory);
 
+// How a decoder holds a picture's samples while it decodes it.
+struct SampleLayout {
+    std::int64_t samplesPerPixel = 3;
+    std::int64_t bitsPerSample = 8;
+};
+// Refuses, before any pixel is decoded, a picture the decoder would hold as more than the
+// machine can give (width x height x samples per pixel x bytes per sample against half of the
+// memory available), and one with more channels or deeper samples than any photograph has.
+// Throws PictureError.
+void checkDecodedSize(std::int64_t width, std::int64_t height, const SampleLayout& layout);
+void checkDecodedSize(std::int64_t width, std::int64_t height, const SampleLayout& layout,
+                      std::optional<std::uint64_t> availableMemory);
+
 // The bytes the system says it could still hand out, or 0 when it does not say.
 [[nodiscard]] std::uint64_t availableMemory();
 

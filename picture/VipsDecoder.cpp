@@ -145,6 +145,12 @@ VImage load(VipsBlob* blob, VipsFormat format, VOption* extra = nullptr)
     return loader.load(blob, options);
 }
 
+// What the loader holds per pixel, from the header alone.
+SampleLayout layoutOf(const VImage& image)
+{
+    return {image.bands(), std::int64_t(vips_format_sizeof(image.format())) * 8};
+}
+
 int orientationOf(const VImage& image)
 {
     return image.get_typeof(VIPS_META_ORIENTATION) != 0 ? image.get_int(VIPS_META_ORIENTATION) : 1;
@@ -341,7 +347,7 @@ Bitmap decodeWithVips(const std::string& data, VipsFormat format, std::stop_toke
         std::optional<std::string> firstPage;
         const Blob blob = blobOf(pagesToRead(data, format, firstPage));
         const VImage image = load(blob.get(), format);
-        checkPictureSize(image.width(), image.height());
+        checkDecodedSize(image.width(), image.height(), layoutOf(image));
         const VImage rgb = cmykInSrgb(image);
         VImage shown = opaqueSrgb8(rgb);
         // Turning needs the whole picture at hand; the pipeline before it runs top to bottom.
@@ -359,7 +365,7 @@ Bitmap decodeWithVipsAt(const std::string& data, VipsFormat format, const Displa
         std::optional<std::string> firstPage;
         const Blob blob = blobOf(pagesToRead(data, format, firstPage));
         const VImage image = loadForSize(blob.get(), format, size);
-        checkPictureSize(image.width(), image.height());
+        checkDecodedSize(image.width(), image.height(), layoutOf(image));
         return fittedBitmap(image, size, stop);
     });
 }

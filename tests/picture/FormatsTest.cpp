@@ -576,6 +576,8 @@ std::vector<BadCase> badCases()
         {"jxl", "truncated", [=] { return truncated(vipsWritten(noisy(), ".jxl")); }, "JPEG XL"},
         {"jxl", "a PNG by its name", [] { return vipsWritten(plain(), ".png"); }, "JPEG XL"},
         {"jxl", "declaring 65000x65000", [] { return jxlClaiming(65000); }, "65000 x 65000"},
+        {"tif", "1025 samples per pixel", [] { return fileBytes(LMVO_PICTURE_REGRESSIONS "/picture_tif/1025-samples-per-pixel-held-at-full-size.tif"); },
+         "1025 samples of 32 bits"},
     };
 }
 
