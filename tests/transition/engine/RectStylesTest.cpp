@@ -1,5 +1,6 @@
 #include "transition/engine/FrameRenderer.h"
 #include "transition/engine/RectStyles.h"
+#include "transition/engine/RegionStyles.h"
 
 #include <gtest/gtest.h>
 
@@ -340,9 +341,10 @@ TEST(RectStyles, SmearedEdgeCoversTheRestUnlessThePictureIsNarrow)
         EXPECT_FALSE(render(style, 19, 19, 50).at(at.first, at.second).isNew) << style;
 }
 
-// --- Golden frames: any later change of a rectangle, rounding or copy order shows up here ---
+// --- Golden frames of every style, rectangle and region: any later change of a rectangle, a region,
+// a rounding or a copy order shows up here ---
 //
-// LMVO_UPDATE_GOLDEN=1 rewrites RectStylesGolden.inc next to this file; the test
+// LMVO_UPDATE_GOLDEN=1 rewrites StylesGolden.inc next to this file; the test
 // GoldenUpdateSwitchIsOff fails while the switch is on so the update cannot slip into CI.
 
 const std::vector<Size> GoldenSizes{{7, 5}, {16, 9}, {9, 16}, {33, 47}};
@@ -353,7 +355,7 @@ struct GoldenRow {
     unsigned long long hashes[4];
 };
 const std::vector<GoldenRow> Golden{
-#include "RectStylesGolden.inc"
+#include "StylesGolden.inc"
 };
 
 std::uint64_t goldenHash(int style, Size s)
@@ -376,11 +378,11 @@ std::uint64_t goldenHash(int style, Size s)
 
 bool updatingGolden() { return std::getenv("LMVO_UPDATE_GOLDEN") != nullptr; }
 
-TEST(RectStylesGolden, FramesMatchTheRecordedHashes)
+TEST(StylesGolden, FramesMatchTheRecordedHashes)
 {
     if (updatingGolden()) {
-        std::ofstream out(std::filesystem::path(__FILE__).parent_path() / "RectStylesGolden.inc");
-        for (int style = FirstRectStyle; style <= LastRectStyle; ++style) {
+        std::ofstream out(std::filesystem::path(__FILE__).parent_path() / "StylesGolden.inc");
+        for (int style = FirstRectStyle; style <= LastRegionStyle; ++style) {
             out << "{" << style << ", {";
             for (std::size_t i = 0; i < GoldenSizes.size(); ++i)
                 out << (i ? ", " : "") << "0x" << std::hex << goldenHash(style, GoldenSizes[i]) << "ull" << std::dec;
@@ -388,14 +390,14 @@ TEST(RectStylesGolden, FramesMatchTheRecordedHashes)
         }
         return;
     }
-    ASSERT_EQ(Golden.size(), std::size_t(LastRectStyle));
+    ASSERT_EQ(Golden.size(), std::size_t(LastRegionStyle));
     for (const GoldenRow& row : Golden)
         for (std::size_t i = 0; i < GoldenSizes.size(); ++i)
             EXPECT_EQ(goldenHash(row.style, GoldenSizes[i]), row.hashes[i])
                 << "style " << row.style << " at " << GoldenSizes[i].w << "x" << GoldenSizes[i].h;
 }
 
-TEST(RectStylesGolden, GoldenUpdateSwitchIsOff)
+TEST(StylesGolden, GoldenUpdateSwitchIsOff)
 {
     EXPECT_FALSE(updatingGolden()) << "LMVO_UPDATE_GOLDEN is set: the golden table was rewritten, not checked";
 }
