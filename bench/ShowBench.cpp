@@ -3,7 +3,7 @@
 //   - BM_TickToFirstFrame: from the tick to the first frame of its transition on screen, with the
 //     picture prepared ahead and without (the tick then waits for its load);
 //   - BM_TransitionFrame: the time between the frames of a transition, and the processor time
-//     the main thread spends on one;
+//     the main thread spends on one; the first transition of the show (from black) apart;
 //   - BM_ShowPeakMemory: the peak resident memory of the show.
 // Every show runs in a child process (this program again, with --show), so that peaks do not
 // mix and each has its own screen. A show of tiny pictures on the same screen, run the same way,
@@ -121,7 +121,7 @@ int showChild(int argc, char** argv)
         return ready && ready->request.size == form.PictureSize();
     };
 
-    std::vector<double> tickPrepared, tickCold, intervals, cpuPerFrame;
+    std::vector<double> tickPrepared, tickCold, intervals, firstIntervals, cpuPerFrame;
     double worstInterval = 0, worstPrepared = 0;
     for (int t = 0; t <= ticks; ++t) {
         const bool cold = t % 2 == 0 && t > 0;
@@ -134,6 +134,9 @@ int showChild(int argc, char** argv)
         const std::int64_t t0 = nowUs();
         form.TimerTimer();
         const double cpu = threadCpuSeconds() - cpu0;
+        // The first transition, from black, paces like the others once its buffers are ready.
+        for (std::size_t i = 1; t == 0 && i < frames.size(); ++i)
+            firstIntervals.push_back(double(frames[i] - frames[i - 1]) / 1e3);
         if (t == 0 || frames.size() < 2)
             continue;
         (cold ? tickCold : tickPrepared).push_back(double(frames.front() - t0) / 1e3);
@@ -147,8 +150,9 @@ int showChild(int argc, char** argv)
             cpuPerFrame.push_back(cpu * 1e3 / double(frames.size()));
     }
     std::printf("tick_prepared_ms %f\ntick_prepared_worst_ms %f\ntick_cold_ms %f\nframe_ms %f\nframe_worst_ms %f\ncpu_ms_per_frame %f\n"
-                "boxes %d\npeak_kb %ld\n",
+                "first_frame_ms %f\nfirst_frame_worst_ms %f\nboxes %d\npeak_kb %ld\n",
                 median(tickPrepared), worstPrepared, median(tickCold), mean(intervals), worstInterval, median(cpuPerFrame),
+                mean(firstIntervals), firstIntervals.empty() ? 0.0 : *std::max_element(firstIntervals.begin(), firstIntervals.end()),
                 boxes.shown, statusKb("VmHWM"));
     lmvo::setMessageBoxes(nullptr);
     return 0;
@@ -248,6 +252,8 @@ void BM_TransitionFrame(benchmark::State& state, PictureCase pictures, Size scre
     state.counters["worst_ratio_to_delay"] = ratio(f["frame_worst_ms"], delayMs());
     state.counters["ratio_to_baseline"] = ratio(f["frame_ms"], show(baselineCase, screen)["frame_ms"]);
     state.counters["cpu_ms_per_frame"] = f["cpu_ms_per_frame"];
+    state.counters["first_ratio_to_delay"] = ratio(f["first_frame_ms"], delayMs());
+    state.counters["first_worst_ratio_to_delay"] = ratio(f["first_frame_worst_ms"], delayMs());
 }
 
 void BM_ShowPeakMemory(benchmark::State& state, PictureCase pictures, Size screen)

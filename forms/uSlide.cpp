@@ -218,9 +218,14 @@ void Tfrm_slide::closeEvent(QCloseEvent* event)
 bool Tfrm_slide::eventFilter(QObject* watched, QEvent* event)
 {
     // A new client size (the window moved to another screen, say) makes the prepared picture
-    // the wrong size: prepare it again.
+    // the wrong size: prepare it again, and have the transition buffers ready for it before the
+    // first tick.
     if (watched == TransitionView_ && event->type() == QEvent::Resize)
-        guarded([this] { prepareAhead(); });
+        guarded([this] {
+            const DisplaySize size = PictureSize();
+            TransitionView_->ReserveBuffers(size.width, size.height);
+            prepareAhead();
+        });
     return QDialog::eventFilter(watched, event);
 }
 

@@ -62,6 +62,19 @@ std::shared_ptr<Bitmap> bufferFrom(std::shared_ptr<Bitmap>& spare, std::int32_t 
 
 } // namespace
 
+void TTransitionView::ReserveBuffers(std::int32_t width, std::int32_t height)
+{
+    const auto ready = [&](const std::shared_ptr<Bitmap>& spare) {
+        return spare && spare->width() == width && spare->height() == height;
+    };
+    if (busy_)
+        return;
+    if (!ready(spareOld_))
+        spareOld_ = bufferFrom(spareOld_, width, height);
+    if (!ready(spareNew_))
+        spareNew_ = bufferFrom(spareNew_, width, height);
+}
+
 int TTransitionView::nextProgress() const
 {
     if (reverse_)
