@@ -74,6 +74,37 @@ public:
     }
 };
 
+// The options every Qt program takes, which the application object takes for itself; Qt reads
+// them with one dash or two, a value as the next argument or (for some) after '='.
+struct QtOption {
+    const char* name;
+    bool takesValue;
+};
+constexpr QtOption QtOptions[] = {
+    {"platform", true},      {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
+    {"display", true},       {"session", true},            {"style", true},         {"stylesheet", true},
+    {"qwindowgeometry", true}, {"geometry", true},         {"qwindowtitle", true},  {"title", true},
+    {"qwindowicon", true},   {"icon", true},               {"name", true},          {"qmljsdebugger", true},
+    {"reverse", false},      {"widgetcount", false},       {"nograb", false},       {"dograb", false},
+    {"sync", false},         {"testability", false},
+};
+
+// The Qt option `argument` names (with its value attached after '=' or not), if any.
+const QtOption* qtOptionOf(const QString& argument, bool& valueAttached)
+{
+    if (!argument.startsWith(u'-') || argument == QStringLiteral("-") || argument == QStringLiteral("--"))
+        return nullptr;
+    QString name = argument.mid(argument.startsWith(QStringLiteral("--")) ? 2 : 1);
+    const qsizetype equals = name.indexOf(u'=');
+    valueAttached = equals >= 0;
+    if (valueAttached)
+        name.truncate(equals);
+    for (const QtOption& o : QtOptions)
+        if (name == QLatin1String(o.name) && (o.takesValue || !valueAttached))
+            return &o;
+    return nullptr;
+}
+
 CommandLine bad(const QString& error)
 {
     CommandLine line;
@@ -168,19 +199,38 @@ std::string nativeBytes(const QString& argument)
     return bytes;
 }
 
+QStringList withoutQtOptions(const QStringList& arguments)
+{
+    QStringList out;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        bool valueAttached = false;
+        const QtOption* option = i > 0 ? qtOptionOf(arguments[i], valueAttached) : nullptr;
+        if (arguments[i] == QStringLiteral("--")) {
+            out += arguments.mid(i);
+            break;
+        }
+        if (!option)
+            out << arguments[i];
+        else if (option->takesValue && !valueAttached)
+            ++i;
+    }
+    return out;
+}
+
 CommandLine parseCommandLine(const QStringList& arguments)
 {
     const Options o;
     QCommandLineParser parser;
     o.describe(parser);
-    if (!parser.parse(arguments))
+    const QStringList own = withoutQtOptions(arguments);
+    if (!parser.parse(own))
         return bad(parser.errorText());
     CommandLine line;
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
         line.action = CommandLine::Action::Help;
     else if (parser.isSet(QStringLiteral("version")))
         line.action = CommandLine::Action::Version;
-    else if (arguments.size() > 1)
+    else if (own.size() > 1)
         line = showOf(parser, o);
     return line;
 }

@@ -38,8 +38,12 @@ struct CommandLine {
     [[nodiscard]] bool answeredInTerminal() const { return action != Action::Settings && action != Action::Show; }
 };
 
-// Reads the arguments, the program's name first. Needs no application object and starts
-// nothing.
+// The arguments without the options every Qt program takes (-platform NAME, -style NAME,
+// -session ID, -display NAME, ...), which are the application object's.
+QStringList withoutQtOptions(const QStringList& arguments);
+
+// Reads the arguments, the program's name first; Qt's own options are passed over. Needs no
+// application object and starts nothing.
 CommandLine parseCommandLine(const QStringList& arguments);
 
 // The texts of --help and --version (the help needs the application object).

@@ -32,16 +32,20 @@ std::unique_ptr<lmvo::SlideShow> makeSlideWindowShow() { return std::make_unique
 int main(int argc, char** argv)
 {
     const QStringList arguments = lmvo::argumentsOf(argc, argv);
-    const lmvo::CommandLine line = lmvo::parseCommandLine(arguments);
-    if (line.answeredInTerminal()) {
+    if (lmvo::parseCommandLine(arguments).answeredInTerminal()) {
         // Help, the version and a bad argument need no display.
         QCoreApplication terminal(argc, argv);
         const auto translation = lmvo::installTranslation(terminal);
         return lmvo::answerInTerminal(lmvo::parseCommandLine(arguments));
     }
 
+    // The application object takes Qt's own options (-platform, -session, -style, ...) out of
+    // the arguments; the program reads what it leaves.
     lmvo::LumivoApplication app(argc, argv);
     QApplication::setWindowIcon(lmvo::programIcon());
+    const lmvo::CommandLine line = lmvo::parseCommandLine(lmvo::argumentsOf(argc, argv));
+    if (line.answeredInTerminal())
+        return lmvo::answerInTerminal(line);
 
     // Decided before any window exists: a quit() before exec() would be forgotten.
     const lmvo::SingleInstance guard;

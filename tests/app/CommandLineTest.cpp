@@ -88,7 +88,11 @@ INSTANTIATE_TEST_SUITE_P(, ParseTest, testing::Values(
     ParseCase{"EmptyFolder", {""}, Action::BadArgument, "为空"},
     ParseCase{"EmptyMusicFolder", {"--music=", "/p"}, Action::BadArgument, "--music"},
     ParseCase{"OptionsWithoutFolder", {"--loop"}, Action::BadArgument, "--help"},
-    ParseCase{"UnknownOption", {"--fast", "/p"}, Action::BadArgument, "fast"}),
+    ParseCase{"UnknownOption", {"--fast", "/p"}, Action::BadArgument, "fast"},
+    ParseCase{"QtOptionsAreQts", {"-platform", "offscreen", "--style=fusion", "-session", "1a2b", "-reverse", "/p", "--loop"},
+              Action::Show, "/p", "", "6", Loop},
+    ParseCase{"QtOptionsAloneOpenTheSettings", {"-platform", "xcb", "-display", ":1"}, Action::Settings, ""},
+    ParseCase{"QtOptionNameAfterDoubleDashIsAFolder", {"--", "-style"}, Action::Show, "-style"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ArgumentBytes, SurviveTheParserUnchanged)

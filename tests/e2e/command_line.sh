@@ -32,13 +32,14 @@ grep -q "$runtime/gone" "$err" || fail "the line does not name the folder: $(cat
 awaitExit 10 "the box did not end the program" "xdotool key Return"
 [[ $code -eq 1 ]] || fail "a missing folder ended with $code"
 
-# A folder of pictures: the show covers the screen at once; Escape ends it and the program.
+# A folder of pictures, with Qt's own options as a session manager passes them: the show covers
+# the screen at once; Escape ends it and the program.
 showWindow() {
   for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
     xdotool getwindowgeometry "$w" | grep -q 'Geometry: 800x600' && echo "$w"
   done
 }
-"$lmvo" --loop "$pictures" 2>"$err" &
+"$lmvo" -platform xcb -style fusion -session 1a2b --loop "$pictures" 2>"$err" &
 pid=$!
 within 20 bash -c "pid=$pid; $(declare -f showWindow); [[ -n \$(showWindow) ]]" || fail "the show did not cover the screen"
 [[ -z $(xdotool search --onlyvisible --name '^Lumivo$' 2>/dev/null) ]] || fail "the settings window appeared"
