@@ -56,11 +56,15 @@ int main(int argc, char** argv)
         lmvo::installFontFallbacks();
         lmvo::MediaPlayer player; // goes before the application object
         lmvo::ShowStarter starter(player, makeSlideWindowShow, lmvo::reportError);
-        return lmvo::runCommandLineShow(starter, line.choices, lmvo::printErrorLine);
+        const int code = lmvo::runCommandLineShow(starter, line.choices, lmvo::printErrorLine);
+        lmvo::showPendingReports();
+        return code;
     }
 
     // The window, and with it the music player, goes before the application object.
     lmvo::Tfrm_lmvo window({nullptr, nullptr, makeSlideWindowShow});
     window.show();
-    return app.exec();
+    const int code = app.exec();
+    lmvo::showPendingReports();
+    return code;
 }

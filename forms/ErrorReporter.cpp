@@ -145,6 +145,8 @@ void reportError(const QString& message)
     queueTurn();
 }
 
+void showPendingReports() { showQueuedReports(); }
+
 bool reportsPending()
 {
     const ReportQueue& q = queue();

@@ -54,6 +54,9 @@ void reportError(const QString& message);
 // Queues the report and shows what is queued at once, unless a box is already open (then the
 // open box's turn shows it after it).
 void reportErrorNow(const QString& message);
+// Shows every report still queued, box after box, before it returns: for the end of a modal
+// loop or of the program, after which no queued turn would show them.
+void showPendingReports();
 // Whether reports wait for their box or a box is open.
 [[nodiscard]] bool reportsPending();
 // Calls `then` once no report waits and no box is open: at once when that is so already, else

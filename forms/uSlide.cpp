@@ -109,6 +109,13 @@ Tfrm_slide::~Tfrm_slide() { preloader_->cancel(); }
 
 QWidget* Tfrm_slide::WaitingPanel() const { return ui->Panel2; }
 
+int Tfrm_slide::exec()
+{
+    const int result = QDialog::exec();
+    showPendingReports();
+    return result;
+}
+
 void Tfrm_slide::FormCreate()
 {
     processRandom().seed(clockSeed());

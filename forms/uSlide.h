@@ -64,6 +64,10 @@ public:
     // follow the show's own order).
     [[nodiscard]] int UnforeseenPictures() const { return unforeseen_; }
 
+    // Runs the show modally. Reports made while its loop was ending are shown before it returns:
+    // the program may end right after.
+    int exec() override;
+
     // The window's handlers, public so that a test can drive them as the user would.
     void FormKeyDown(int key);
     void TimerTimer();

@@ -457,6 +457,16 @@ TEST_F(SlideWindowTest, WindowManagerCloseEndsTheShowLikeExit)
     EXPECT_FALSE(form.TimerEnabled());
 }
 
+TEST_F(SlideWindowTest, ReportMadeAsTheShowEndsIsShownBeforeItsLoopReturns)
+{
+    makePictures(1);
+    Tfrm_slide form;
+    QObject::connect(&form, &QDialog::finished, [] { reportError(QStringLiteral("late report")); });
+    QTimer::singleShot(0, &form, [&] { form.N4Click(); });
+    form.exec();
+    EXPECT_EQ(boxes.naming(QStringLiteral("late report")), 1);
+}
+
 TEST_F(SlideWindowTest, EmptyListIsInert)
 {
     Tfrm_slide form;
