@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "forms/ErrorReporter.h"
+#include "forms/ScreenChoice.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -62,6 +63,10 @@ public:
     QCommandLineOption shuffle{QStringLiteral("shuffle"), tr("随机顺序播放：每一轮重新打乱，同一轮内不重复。")};
     QCommandLineOption keepAspect{QStringLiteral("keep-aspect"),
                                   tr("保持图片比例：居中显示在黑色背景上，不拉伸到全屏。")};
+    QCommandLineOption screen{QStringLiteral("screen"),
+                              tr("在该屏幕上放映：屏幕编号（从 1 起，按窗口系统列出的顺序，主屏幕在前）"
+                                 "或 xrandr 显示的输出名称（如 HDMI-1）。默认为鼠标指针所在的屏幕。"),
+                              tr("屏幕")};
 
     void describe(QCommandLineParser& parser) const
     {
@@ -69,7 +74,7 @@ public:
             tr("以动画切换效果全屏播放一个文件夹中的图片。不带参数启动时打开设置窗口。"));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({interval, loop, music, noSubfolders, shuffle, keepAspect});
+        parser.addOptions({interval, loop, music, noSubfolders, shuffle, keepAspect, screen});
         parser.addPositionalArgument(tr("文件夹"), tr("要播放的图片所在的文件夹。"), tr("[文件夹]"));
     }
 };
@@ -129,6 +134,8 @@ CommandLine showOf(const QCommandLineParser& parser, const Options& o)
         return bad(Options::tr("--interval 须为 %1 到 %2 之间的整数秒数，而不是“%3”").arg(MinInterval).arg(MaxInterval).arg(seconds));
     if (parser.isSet(o.music) && parser.value(o.music).isEmpty())
         return bad(Options::tr("--music 的文件夹参数为空"));
+    if (parser.isSet(o.screen) && parser.value(o.screen).isEmpty())
+        return bad(Options::tr("--screen 的屏幕参数为空"));
 
     CommandLine line;
     line.action = CommandLine::Action::Show;
@@ -141,6 +148,7 @@ CommandLine showOf(const QCommandLineParser& parser, const Options& o)
     c.shuffle = parser.isSet(o.shuffle);
     c.keepProportions = parser.isSet(o.keepAspect);
     c.interval = QString::number(*interval);
+    c.screen = parser.value(o.screen);
     return line;
 }
 
@@ -241,6 +249,13 @@ QString helpText()
     QCommandLineParser parser;
     o.describe(parser);
     return parser.helpText();
+}
+
+std::optional<QString> unknownScreen(const ShowChoices& choices)
+{
+    if (choices.screen.isEmpty() || findScreen(choices.screen))
+        return std::nullopt;
+    return Options::tr("没有屏幕“%1”；已连接的屏幕：%2").arg(choices.screen, screenListText(connectedScreenNames()));
 }
 
 QString versionText() { return QStringLiteral("Lumivo " LMVO_VERSION); }

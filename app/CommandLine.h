@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace lmvo {
@@ -45,6 +46,10 @@ QStringList withoutQtOptions(const QStringList& arguments);
 // Reads the arguments, the program's name first; Qt's own options are passed over. Needs no
 // application object and starts nothing.
 CommandLine parseCommandLine(const QStringList& arguments);
+
+// The line of a bad argument when the command line names a screen that is not connected,
+// with the list of those that are (needs the application object).
+[[nodiscard]] std::optional<QString> unknownScreen(const ShowChoices& choices);
 
 // The texts of --help and --version (the help needs the application object).
 QString helpText();

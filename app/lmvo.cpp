@@ -6,26 +6,36 @@
 #include "forms/Ulmvo.h"
 #include "forms/uSlide.h"
 #include "forms/ErrorReporter.h"
+#include "forms/ScreenChoice.h"
 #include "forms/ufrm_about.h"
 
 #include <QCoreApplication>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
-// The play handler's show in the real slideshow window.
+// The play handler's show in the real slideshow window, on the screen chosen (or, should that
+// one be gone by now, the one under the pointer).
 class SlideWindowShow final : public lmvo::SlideShow {
 public:
+    explicit SlideWindowShow(const QString& screen)
+        : window_(std::make_unique<lmvo::Tfrm_slide>(lmvo::findScreen(screen)))
+    {
+    }
     void SetTimerInterval(int milliseconds) override { window_->SetTimerInterval(milliseconds); }
     void ShowModal() override { window_->exec(); }
     void StopTimer() override { window_->SetTimerEnabled(false); }
 
 private:
-    std::unique_ptr<lmvo::Tfrm_slide> window_ = std::make_unique<lmvo::Tfrm_slide>();
+    std::unique_ptr<lmvo::Tfrm_slide> window_;
 };
 
-std::unique_ptr<lmvo::SlideShow> makeSlideWindowShow() { return std::make_unique<SlideWindowShow>(); }
+std::unique_ptr<lmvo::SlideShow> makeSlideWindowShow(const QString& screen)
+{
+    return std::make_unique<SlideWindowShow>(screen);
+}
 
 } // namespace
 
@@ -46,6 +56,11 @@ int main(int argc, char** argv)
     const lmvo::CommandLine line = lmvo::parseCommandLine(lmvo::argumentsOf(argc, argv));
     if (line.answeredInTerminal())
         return lmvo::answerInTerminal(line);
+    // A bad argument like the others, found only now that the window system tells the screens.
+    if (const std::optional<QString> error = lmvo::unknownScreen(line.choices)) {
+        lmvo::printErrorLine(*error);
+        return lmvo::ExitBadArgument;
+    }
 
     // Decided before any window exists: a quit() before exec() would be forgotten.
     const lmvo::SingleInstance guard;

@@ -48,6 +48,7 @@ Tfrm_lmvo::Tfrm_lmvo(SettingsServices services, QWidget* parent)
     ui_->interupttime->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[+-]?[0-9]*")), ui_->interupttime));
     ui_->interupttime->installEventFilter(this);
+    screens_ = new ScreenPicker(*ui_->cb_screen, *this);
     ui_->l_info->installEventFilter(this);
     const auto handle = [this](void (Tfrm_lmvo::*handler)()) {
         return [this, handler] { guarded([this, handler] { (this->*handler)(); }); };
@@ -126,6 +127,7 @@ ShowChoices Tfrm_lmvo::choices() const
     c.loop = ui_->cb_circle->isChecked();
     c.keepProportions = ui_->cb_keepratio->isChecked();
     c.interval = ui_->interupttime->text();
+    c.screen = screens_->chosen();
     return c;
 }
 

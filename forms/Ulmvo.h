@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/FolderChooser.h"
+#include "forms/ScreenPicker.h"
 #include "music/MediaPlayer.h"
 #include "music/MusicPoll.h"
 #include "show/ShowStarter.h"
@@ -23,8 +24,9 @@ struct SettingsServices {
     SlideShowFactory makeShow;              // must be set
 };
 
-// The settings window: the folders, the interval, looping and the music, and the play button
-// that runs the one show of the program's run.
+// The settings window: the folders, the interval, looping, the music and (with more than one
+// screen connected) the screen of the show, and the play button that runs the one show of the
+// program's run.
 class Tfrm_lmvo : public QDialog {
     Q_OBJECT
 public:
@@ -60,6 +62,7 @@ private:
     AudioPlayer& player_;
     FolderChooser& chooser_;
     std::unique_ptr<ShowStarter> starter_;
+    ScreenPicker* screens_ = nullptr;
 };
 
 } // namespace lmvo

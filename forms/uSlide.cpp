@@ -2,6 +2,7 @@
 
 #include "forms/ErrorReporter.h"
 #include "forms/PointerHider.h"
+#include "forms/ScreenCover.h"
 #include "scan/SharedState.h"
 #include "transition/TransitionView.h"
 #include "transition/engine/Random.h"
@@ -11,8 +12,6 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
-#include <QCursor>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
@@ -53,23 +52,14 @@ std::uint32_t clockSeed()
     return std::uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
-QScreen* screenOfPointer()
-{
-    if (QScreen* s = QGuiApplication::screenAt(QCursor::pos()))
-        return s;
-    return QGuiApplication::primaryScreen();
-}
-
 } // namespace
 
-Tfrm_slide::Tfrm_slide(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tfrm_slide>())
+Tfrm_slide::Tfrm_slide(QScreen* screen, QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Tfrm_slide>())
 {
     ui->setupUi(this);
     // Flags before the first show: changing them later recreates and hides the window.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    if (QScreen* s = screenOfPointer())
-        setGeometry(s->geometry());
-    setWindowState(Qt::WindowFullScreen);
+    screenCover_ = new ScreenCover(*this, screen);
 
     QFont waitingFont;
     waitingFont.setFamilies({QStringLiteral("黑体"), QStringLiteral("SimHei"), QStringLiteral("Noto Sans CJK SC"),
@@ -143,7 +133,7 @@ void Tfrm_slide::FormCreate()
 
 void Tfrm_slide::FormShow()
 {
-    coverScreen();
+    screenCover_->cover();
     ui->Panel2->raise();
     if (closeRequested_) {
         // Closed before it was shown: a close asked for before the modal loop runs would be
@@ -153,15 +143,6 @@ void Tfrm_slide::FormShow()
         return;
     }
     screenSaver_.inhibit();
-}
-
-void Tfrm_slide::coverScreen()
-{
-    // A bare X server honours no full-screen state: cover the window's screen by geometry too.
-    if (QScreen* s = screen())
-        setGeometry(s->geometry());
-    activateWindow();
-    raise();
 }
 
 void Tfrm_slide::showEvent(QShowEvent* event)

@@ -18,12 +18,15 @@
 
 class QAction;
 class QMenu;
+class QScreen;
 
 namespace Ui {
 class Tfrm_slide;
 }
 
 namespace lmvo {
+
+class ScreenCover;
 
 // The full-screen window of a show: walks through PictureFiles from PictureIndex (in the order
 // of the list, or shuffled for every pass) and brings every picture in through a transition of a
@@ -39,7 +42,8 @@ namespace lmvo {
 class Tfrm_slide : public QDialog {
     Q_OBJECT
 public:
-    explicit Tfrm_slide(QWidget* parent = nullptr);
+    // The show covers `screen`; nullptr: the screen under the pointer.
+    explicit Tfrm_slide(QScreen* screen = nullptr, QWidget* parent = nullptr);
     ~Tfrm_slide() override;
 
     // The show's change timer. Enabling compares first, so an enabled timer keeps measuring
@@ -106,7 +110,6 @@ private:
     void requestClose();
     void finishClose();
     void paused(bool on);
-    void coverScreen();
 
     std::unique_ptr<Ui::Tfrm_slide> ui;
     QPointer<TTransitionView> TransitionView_;
@@ -117,6 +120,7 @@ private:
     QAction* N2_ = nullptr;
     QAction* N4_ = nullptr;
     ScreenSaverInhibitor screenSaver_;
+    ScreenCover* screenCover_ = nullptr;
 
     int handlerDepth_ = 0;
     bool closeRequested_ = false;

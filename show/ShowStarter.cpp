@@ -133,7 +133,7 @@ void ShowStarter::runShow(const ShowChoices& choices)
         poll_.setEnabled(true);
     }
     try {
-        showPictures(choices.interval);
+        showPictures(choices);
     } catch (...) {
         // No music plays on behind the settings window after a failed attempt.
         poll_.setEnabled(false);
@@ -146,9 +146,10 @@ void ShowStarter::runShow(const ShowChoices& choices)
         player_.stop();
 }
 
-void ShowStarter::showPictures(const QString& interval)
+void ShowStarter::showPictures(const ShowChoices& choices)
 {
-    std::unique_ptr<SlideShow> show = makeShow_();
+    const QString& interval = choices.interval;
+    std::unique_ptr<SlideShow> show = makeShow_(choices.screen);
     const std::optional<int> seconds = parseInterval(interval);
     if (!seconds) {
         // The window is destroyed at once: hidden, it would go on loading pictures.

@@ -12,9 +12,9 @@
 
 namespace lmvo {
 
-// One show in the slideshow window, as the play handler drives it: the window is created
-// (loading the first picture and arming its timer), given its interval, shown modally, and
-// afterwards its timer is stopped and the window destroyed.
+// One show in the slideshow window, as the play handler drives it: the window is created on
+// its screen (loading the first picture and arming its timer), given its interval, shown
+// modally, and afterwards its timer is stopped and the window destroyed.
 class SlideShow {
 public:
     virtual ~SlideShow() = default;
@@ -22,7 +22,8 @@ public:
     virtual void ShowModal() = 0;
     virtual void StopTimer() = 0;
 };
-using SlideShowFactory = std::function<std::unique_ptr<SlideShow>()>;
+// Makes the show for the screen `ShowChoices::screen` names.
+using SlideShowFactory = std::function<std::unique_ptr<SlideShow>(const QString& screen)>;
 
 // The interval edit's bounds and its display: thousands separators, negatives in parentheses.
 inline constexpr int MinInterval = 6;
@@ -45,6 +46,9 @@ struct ShowChoices {
     bool shuffle = false;
     bool keepProportions = false;
     QString interval = QStringLiteral("6"); // seconds, as the interval edit holds them
+    // The screen the show fills, as --screen names it: a number from 1 or an output name;
+    // empty: the screen under the pointer.
+    QString screen;
 };
 
 // A show that did not start because a choice is missing or a folder holds nothing to play:
@@ -69,7 +73,7 @@ public:
 
 private:
     void runShow(const ShowChoices& choices);
-    void showPictures(const QString& interval);
+    void showPictures(const ShowChoices& choices);
 
     AudioPlayer& player_;
     SlideShowFactory makeShow_;

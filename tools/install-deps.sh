@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools
+  qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-tools-dev qt6-l10n-tools
   libpixman-1-dev libjpeg62-turbo-dev libexif-dev liblcms2-dev
   libmpv-dev libfluidsynth-dev fluid-soundfont-gm
   libgtest-dev libgmock-dev libbenchmark-dev

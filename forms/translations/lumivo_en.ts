@@ -156,6 +156,22 @@
         <source>--music 的文件夹参数为空</source>
         <translation>the folder argument of --music is empty</translation>
     </message>
+    <message>
+        <source>在该屏幕上放映：屏幕编号（从 1 起，按窗口系统列出的顺序，主屏幕在前）或 xrandr 显示的输出名称（如 HDMI-1）。默认为鼠标指针所在的屏幕。</source>
+        <translation>Show on this screen: its number (from 1, in the order the window system lists the screens, the primary one first) or its output name as xrandr shows it (such as HDMI-1). By default the screen under the mouse pointer.</translation>
+    </message>
+    <message>
+        <source>屏幕</source>
+        <translation>screen</translation>
+    </message>
+    <message>
+        <source>--screen 的屏幕参数为空</source>
+        <translation>the screen argument of --screen is empty</translation>
+    </message>
+    <message>
+        <source>没有屏幕“%1”；已连接的屏幕：%2</source>
+        <translation>there is no screen "%1"; the screens connected: %2</translation>
+    </message>
 </context>
 <context>
     <name>lmvo::ErrorReporter</name>
@@ -350,6 +366,10 @@
     <message>
         <source>该文件夹下没有音乐文件！</source>
         <translation>There is no music in this folder!</translation>
+    </message>
+    <message>
+        <source>放映使用的屏幕</source>
+        <translation>The screen the show fills</translation>
     </message>
 </context>
 <context>

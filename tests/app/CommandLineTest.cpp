@@ -37,6 +37,7 @@ struct ParseCase {
     std::string music = {};
     const char* interval = "6";
     unsigned flags = 0;
+    const char* screen = "";
 };
 
 void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
@@ -64,6 +65,7 @@ TEST_P(ParseTest, ReadsTheChoicesOrSaysWhatIsWrong)
     EXPECT_EQ(s.subfolders, c.flags & TopOnly ? Subfolders::Excluded : Subfolders::Included);
     EXPECT_EQ(s.shuffle, bool(c.flags & Shuffle));
     EXPECT_EQ(s.keepProportions, bool(c.flags & Keep));
+    EXPECT_EQ(s.screen, QString::fromUtf8(c.screen));
 }
 
 INSTANTIATE_TEST_SUITE_P(, ParseTest, testing::Values(
@@ -92,7 +94,10 @@ INSTANTIATE_TEST_SUITE_P(, ParseTest, testing::Values(
     ParseCase{"QtOptionsAreQts", {"-platform", "offscreen", "--style=fusion", "-session", "1a2b", "-reverse", "/p", "--loop"},
               Action::Show, "/p", "", "6", Loop},
     ParseCase{"QtOptionsAloneOpenTheSettings", {"-platform", "xcb", "-display", ":1"}, Action::Settings, ""},
-    ParseCase{"QtOptionNameAfterDoubleDashIsAFolder", {"--", "-style"}, Action::Show, "-style"}),
+    ParseCase{"QtOptionNameAfterDoubleDashIsAFolder", {"--", "-style"}, Action::Show, "-style"},
+    ParseCase{"ScreenByNumber", {"--screen", "2", "/p"}, Action::Show, "/p", "", "6", 0, "2"},
+    ParseCase{"ScreenByName", {"--screen=HDMI-1", "/p"}, Action::Show, "/p", "", "6", 0, "HDMI-1"},
+    ParseCase{"EmptyScreen", {"--screen=", "/p"}, Action::BadArgument, "--screen"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ArgumentBytes, SurviveTheParserUnchanged)
@@ -187,7 +192,7 @@ TEST_P(RunTest, ShowsOrExplainsInABoxAndOnStandardError)
 
     SilentPlayer player;
     int shown = 0;
-    ShowStarter starter(player, [&] { return std::make_unique<CountingShow>(shown); }, reportError);
+    ShowStarter starter(player, [&](const QString&) { return std::make_unique<CountingShow>(shown); }, reportError);
     QStringList printed;
     EXPECT_EQ(runCommandLineShow(starter, line.choices, [&](const QString& l) { printed << l; }), c.exit);
     EXPECT_EQ(shown, c.exit == ExitShown ? 1 : 0) << "nothing starts half-way";

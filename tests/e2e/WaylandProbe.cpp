@@ -106,7 +106,7 @@ int main(int argc, char** argv)
     const lmvo::SingleInstance guard;
     if (guard.state() != lmvo::SingleInstance::State::Acquired)
         fail(QStringLiteral("the single-instance lock was not taken"));
-    lmvo::Tfrm_lmvo window({nullptr, nullptr, [] { return std::make_unique<ProbeShow>(); }});
+    lmvo::Tfrm_lmvo window({nullptr, nullptr, [](const QString&) { return std::make_unique<ProbeShow>(); }});
     for (const char* edit : {"e_imagedir", "e_musicdir"})
         window.findChild<QLineEdit*>(QString::fromLatin1(edit))->setText(QString::fromLocal8Bit(argv[1]));
     window.show();

@@ -4,9 +4,12 @@
 #include "forms/ufrm_about.h"
 #include "scan/SharedState.h"
 #include "tests/ParamName.h"
+#include "tests/forms/OffscreenScreens.h"
+#include "tests/support/AwaitEvents.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -126,6 +129,7 @@ struct ShowLog {
     int shown = 0;
     int stopped = 0;
     int interval = -1;
+    QString screen; // as the show was asked for it
     std::function<void()> during;
 };
 
@@ -165,7 +169,10 @@ protected:
         setMessageBoxes(&boxes);
         setUrlOpener([this](const QUrl& url) { opened.push_back(url); });
         window = std::make_unique<Tfrm_lmvo>(SettingsServices{
-            &player, &chooser, [this] { return std::make_unique<FakeShow>(shows); }});
+            &player, &chooser, [this](const QString& screen) {
+                shows.screen = screen;
+                return std::make_unique<FakeShow>(shows);
+            }});
     }
     void TearDown() override
     {
@@ -478,6 +485,31 @@ TEST_F(SettingsWindowTest, EscapeDoesNotEndTheProgram)
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(window.get(), &escape);
     EXPECT_TRUE(window->isVisible());
+}
+
+// The drop-down of screens appears only while two are connected; it shows the window's screen
+// until the user picks another, and the show fills the one it shows.
+TEST_F(SettingsWindowTest, ScreenDropDownOnlyWithTwoScreensAndItsScreenReachesTheShow)
+{
+    const test::OffscreenScreens screens;
+    if (!screens.settable())
+        GTEST_SKIP() << "the platform's screens cannot be set";
+    auto* box = ui().find<QComboBox>("cb_screen");
+    ui().e_imagedir->setText(folder("pictures", {QStringLiteral("a.jpg")}));
+    ui().e_musicdir->setText(ui().e_imagedir->text());
+    const auto shownOn = [&] { play(); window->show(); return shows.screen; };
+    window->show();
+    EXPECT_FALSE(box->isVisible());
+    EXPECT_EQ(shownOn(), QStringLiteral("1"));
+    screens.plug({test::kLaptop, test::kMonitor});
+    window->move(test::kLaptop.geometry.topLeft() + QPoint(50, 50));
+    ASSERT_TRUE(awaitEvents([&] { return box->isVisible() && box->currentIndex() == 1; }));
+    EXPECT_EQ(box->itemText(0), QStringLiteral("1: HDMI-1"));
+    EXPECT_EQ(shownOn(), QStringLiteral("2"));
+    emit box->activated(0);
+    EXPECT_EQ(shownOn(), QStringLiteral("1"));
+    screens.plug({test::kLaptop});
+    EXPECT_FALSE(box->isVisible());
 }
 
 TEST_F(SettingsWindowTest, ControlsStandWhereTheWindowDefinitionPutsThem)

@@ -34,7 +34,7 @@ struct Captions {
 Captions settingsCaptions()
 {
     NoPlayer player;
-    const Tfrm_lmvo window({&player, nullptr, [] { return std::unique_ptr<SlideShow>(); }});
+    const Tfrm_lmvo window({&player, nullptr, [](const QString&) { return std::unique_ptr<SlideShow>(); }});
     return {window.findChild<QPushButton*>(QStringLiteral("btn_play"))->text(),
             window.findChild<QCheckBox*>(QStringLiteral("cb_keepratio"))->text()};
 }
