@@ -35,7 +35,9 @@ test)
   cmake --build "$root/build/test" -j "$jobs"
   # The tests get a temporary folder of their own, which must be empty again afterwards but for
   # Qt's runtime folder (where XDG_RUNTIME_DIR is unset).
+  # Like /tmp, it lets every user in: some tests run parts as another user.
   scratch=$(mktemp -d)
+  chmod 1777 "$scratch"
   (cd build/test && TMPDIR=$scratch ctest --output-on-failure -j "$jobs" --timeout 600)
   left=$(find "$scratch" -mindepth 1 -maxdepth 1 ! -name "runtime-$(id -un)"; find "$scratch" -mindepth 2)
   if [[ -n $left ]]; then
