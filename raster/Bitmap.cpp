@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include <sys/mman.h>
+
 // Drawing discipline: the public operations normalise, clip (to the bitmap, to the source and
 // to every rectangle of the clip region) and build index tables; the inner loops below only
 // move pixels inside rectangles that are known to be valid.
@@ -159,12 +161,30 @@ Rect visiblePart(i64 l, i64 t, i64 r, i64 b, const Rect& bounds)
     return Rect{std::int32_t(nl), std::int32_t(nt), std::int32_t(nr), std::int32_t(nb)};
 }
 
-std::unique_ptr<std::uint32_t[]> allocatePixels(std::int32_t w, std::int32_t h)
+} // namespace
+
+void BitmapPixelRelease::operator()(std::uint32_t* pixels) const
 {
-    return std::make_unique_for_overwrite<std::uint32_t[]>(std::size_t(w) * std::size_t(h));
+    if (mappedBytes != 0)
+        ::munmap(pixels, mappedBytes);
+    else
+        delete[] pixels;
 }
 
-} // namespace
+Bitmap::Pixels Bitmap::allocatePixels(std::int32_t w, std::int32_t h)
+{
+    return Pixels(std::make_unique_for_overwrite<std::uint32_t[]>(std::size_t(w) * std::size_t(h)).release(),
+                  BitmapPixelRelease{});
+}
+
+Bitmap Bitmap::adoptMapping(std::int32_t width, std::int32_t height, void* mapping, std::size_t bytes)
+{
+    Bitmap out;
+    out.pixels_ = Pixels(static_cast<std::uint32_t*>(mapping), BitmapPixelRelease{bytes});
+    out.width_ = width;
+    out.height_ = height;
+    return out;
+}
 
 Bitmap::Bitmap(std::int32_t width, std::int32_t height)
     : width_(std::max(width, 0)), height_(std::max(height, 0))
@@ -222,7 +242,7 @@ void Bitmap::setSize(std::int32_t width, std::int32_t height)
     height = std::max(height, 0);
     if (width == width_ && height == height_)
         return;
-    std::unique_ptr<std::uint32_t[]> fresh;
+    Pixels fresh;
     if (width > 0 && height > 0) {
         fresh = allocatePixels(width, height);
         const std::uint32_t fill = pixelOf(brush_);

@@ -3,6 +3,7 @@
 #include "raster/Rect.h"
 #include "raster/Region.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -15,6 +16,12 @@ using Color = std::uint32_t;
 // A stored pixel: x8r8g8b8 with the unused byte set, so Qt's RGB32 images can wrap the rows.
 [[nodiscard]] constexpr std::uint32_t pixelOf(Color c) { return 0xFF000000u | (c & 0xFFFFFFu); }
 [[nodiscard]] constexpr Color colorOf(std::uint32_t pixel) { return pixel & 0xFFFFFFu; }
+
+// Frees a bitmap's pixels from new[], or unmaps them when they came as a mapping.
+struct BitmapPixelRelease {
+    std::size_t mappedBytes = 0;
+    void operator()(std::uint32_t* pixels) const;
+};
 
 // A 24-bit colour raster stored as 32-bit rows, with the state of its drawing canvas
 // (brush colour and clip region). Copies are explicit (clone) since a bitmap may hold
@@ -32,6 +39,11 @@ public:
     Bitmap(Bitmap&& other) noexcept;
     Bitmap& operator=(Bitmap&& other) noexcept;
     ~Bitmap() = default;
+
+    // A bitmap whose pixels are `bytes` of memory mapped with mmap (width * height * 4 of them
+    // are the rows), unmapped when the bitmap lets them go. The mapping must be writable (a
+    // private one will do: drawing then copies the pages it touches).
+    [[nodiscard]] static Bitmap adoptMapping(std::int32_t width, std::int32_t height, void* mapping, std::size_t bytes);
 
     [[nodiscard]] Bitmap clone() const;
     // Back to the state of a new bitmap of this size (black, white brush, no clip), keeping
@@ -90,9 +102,12 @@ private:
     void stretchCopy(std::int64_t dx, std::int64_t dy, std::int64_t dw, std::int64_t dh, const Bitmap& src,
                      std::int64_t sx, std::int64_t sy, std::int64_t sw, std::int64_t sh);
 
+    using Pixels = std::unique_ptr<std::uint32_t[], BitmapPixelRelease>;
+    [[nodiscard]] static Pixels allocatePixels(std::int32_t width, std::int32_t height);
+
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
-    std::unique_ptr<std::uint32_t[]> pixels_;
+    Pixels pixels_;
     Color brush_ = 0xFFFFFF;
     std::optional<Region> clip_;
 };
