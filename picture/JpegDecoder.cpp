@@ -299,14 +299,75 @@ void readCmykRows(Decompressor& jpeg, Placer& placer, bool inverted, const std::
 
 } // namespace
 
+namespace {
+
+// What a frame header (SOFn) says about the coefficients libjpeg keeps.
+struct JpegFrame {
+    bool progressive = false;
+    std::uint64_t width = 0, height = 0;
+    // Bytes of DCT coefficients for the whole picture: 64 of 2 bytes per 8 x 8 block of every
+    // component at its own sampling.
+    std::uint64_t coefficientBytes = 0;
+};
+
+bool isFrameHeader(std::uint8_t marker)
+{
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+JpegFrame frameOf(const std::string& data, std::size_t at, std::uint8_t marker)
+{
+    const auto byte = [&data](std::size_t i) { return i < data.size() ? std::uint8_t(data[i]) : std::uint8_t(0); };
+    const auto word = [&byte](std::size_t i) { return std::uint64_t(byte(i)) << 8 | byte(i + 1); };
+    JpegFrame frame;
+    frame.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+    frame.height = word(at + 5);
+    frame.width = word(at + 7);
+    const std::size_t count = byte(at + 9);
+    std::uint64_t hMax = 1, vMax = 1;
+    for (std::size_t c = 0; c < count; ++c) {
+        hMax = std::max<std::uint64_t>(hMax, byte(at + 11 + 3 * c) >> 4);
+        vMax = std::max<std::uint64_t>(vMax, byte(at + 11 + 3 * c) & 15);
+    }
+    for (std::size_t c = 0; c < count; ++c) {
+        const std::uint64_t h = std::max(1, byte(at + 11 + 3 * c) >> 4), v = std::max(1, byte(at + 11 + 3 * c) & 15);
+        const std::uint64_t columns = (frame.width * h + 8 * hMax - 1) / (8 * hMax) + h;
+        const std::uint64_t rows = (frame.height * v + 8 * vMax - 1) / (8 * vMax) + v;
+        frame.coefficientBytes += columns * rows * 64 * 2;
+    }
+    return frame;
+}
+
+// A picture stored in several scans (progressive, or one scan per component) is decoded with
+// the coefficients of the whole picture at its full size held at once, however small it is
+// shown: a few hundred bytes declaring 65500 x 65500 pixels would take tens of gigabytes.
+void checkCoefficients(const JpegFrame& frame, int scans)
+{
+    if (!frame.progressive && scans <= 1)
+        return;
+    constexpr std::uint64_t kMaxCoefficientBytes = std::uint64_t(1) << 30;
+    const std::uint64_t available = availableMemory();
+    const std::uint64_t budget = available ? std::min(kMaxCoefficientBytes, available / 2) : kMaxCoefficientBytes;
+    if (frame.coefficientBytes <= budget)
+        return;
+    throw PictureError("the JPEG picture of " + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
+                           " pixels is stored in several scans, whose decoding needs " +
+                           std::to_string(frame.coefficientBytes >> 20) + " MB at once (at most " +
+                           std::to_string(budget >> 20) + " MB)",
+                       PictureProblem::TooCostly);
+}
+
+} // namespace
+
 // Walks the markers: every segment but the entropy-coded data after a scan header says its
 // length; within that data a 0xFF byte is followed by 0 (a stuffed byte), a restart marker or
 // fill bytes, so the next other marker ends it.
-void checkJpegScans(const std::string& data)
+void checkJpegCost(const std::string& data)
 {
     const auto byte = [&data](std::size_t i) { return std::uint8_t(data[i]); };
     const auto isRestart = [](std::uint8_t m) { return m >= 0xD0 && m <= 0xD7; };
     int scans = 0;
+    JpegFrame frame;
     std::size_t i = 2; // after the start-of-image marker
     while (i + 3 < data.size()) {
         if (byte(i) != 0xFF || byte(i + 1) == 0xFF) {
@@ -315,23 +376,28 @@ void checkJpegScans(const std::string& data)
         }
         const std::uint8_t marker = byte(i + 1);
         if (marker == 0xD9)
-            return;
+            break;
         if (isRestart(marker) || marker == 0x00 || marker == 0x01) {
             i += 2;
             continue;
         }
+        if (isFrameHeader(marker) && frame.width == 0)
+            frame = frameOf(data, i, marker);
         i += 2 + (std::size_t(byte(i + 2)) << 8 | byte(i + 3));
         if (marker != 0xDA)
             continue;
         if (++scans > kMaxScans)
             failTooManyScans();
+        checkCoefficients(frame, scans);
         while (i + 1 < data.size() && !(byte(i) == 0xFF && byte(i + 1) != 0 && byte(i + 1) != 0xFF && !isRestart(byte(i + 1))))
             ++i;
     }
+    checkCoefficients(frame, scans);
 }
 
 Bitmap decodeJpeg(const std::string& data)
 {
+    checkJpegCost(data);
     Decompressor jpeg(data);
     jpeg.run([](j_decompress_ptr d) {
         jpeg_save_markers(d, JPEG_APP0 + 1, 0xFFFF);

@@ -11,8 +11,9 @@ namespace lmvo {
 // decoded. Throws PictureError carrying libjpeg's own message (without the file name).
 [[nodiscard]] Bitmap decodeJpeg(const std::string& data);
 
-// Refuses, from its markers alone, a JPEG file stored in more scans than decodeJpeg takes, for
-// decoders that have no such limit of their own. Throws PictureError.
-void checkJpegScans(const std::string& data);
+// Refuses, from its markers alone, a JPEG file stored in more scans than decodeJpeg takes (for
+// decoders that have no such limit of their own), or stored in several scans of a picture
+// whose coefficients would take more memory than one picture may. Throws PictureError.
+void checkJpegCost(const std::string& data);
 
 } // namespace lmvo

@@ -26,6 +26,8 @@ constexpr Reason Reasons[] = {
     {PictureProblem::Unsupported, QT_TRANSLATE_NOOP("lmvo::PictureError", "不能显示这种图片")},
     {PictureProblem::TooLarge, QT_TRANSLATE_NOOP("lmvo::PictureError", "图片太大，无法显示")},
     {PictureProblem::NoMemory, QT_TRANSLATE_NOOP("lmvo::PictureError", "内存不足，无法显示图片")},
+    {PictureProblem::TooCostly, QT_TRANSLATE_NOOP("lmvo::PictureError", "图片太大或损坏过重，无法显示")},
+    {PictureProblem::DecoderStopped, QT_TRANSLATE_NOOP("lmvo::PictureError", "图片的解码程序意外停止")},
     {PictureProblem::NotShown, QT_TRANSLATE_NOOP("lmvo::PictureError", "无法显示图片")},
 };
 // A damaged file whose decoder says what it should have been.

@@ -17,6 +17,8 @@ enum class PictureProblem : std::uint8_t {
     Unsupported, // a kind of picture this system cannot draw
     TooLarge,    // beyond what can be shown
     NoMemory,    // not enough memory to show it
+    TooCostly,   // decoding it would cost more memory or time than one picture may
+    DecoderStopped, // the decoder process ended without an answer (crashed, say)
     NotShown,    // anything else
 };
 

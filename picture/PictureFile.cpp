@@ -23,25 +23,36 @@ void refuseUnlessRegular(const struct stat& st)
                        PictureProblem::NotAFile);
 }
 
-} // namespace
-
-std::string readPictureFile(const std::string& path)
+struct stat regularFileStatus(int fd)
 {
-    if (path.find('\0') != std::string::npos)
-        throw PictureError("the file name contains a NUL byte", PictureProblem::Unreadable);
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd)
-        throw PictureError::fromErrno(errno);
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
+    if (::fstat(fd, &st) != 0)
         throw PictureError::fromErrno(errno);
     refuseUnlessRegular(st);
     const std::uint64_t memory = availableMemory();
     if (memory != 0 && std::uint64_t(st.st_size) > memory / 2)
         throw PictureError("the file is too large for the memory available", PictureProblem::NoMemory);
+    return st;
+}
 
+} // namespace
+
+UniqueFd openPictureFile(const std::string& path)
+{
+    if (path.find('\0') != std::string::npos)
+        throw PictureError("the file name contains a NUL byte", PictureProblem::Unreadable);
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd)
+        throw PictureError::fromErrno(errno);
+    (void)regularFileStatus(fd.get());
+    return fd;
+}
+
+std::string readPictureData(int fd)
+{
+    const struct stat st = regularFileStatus(fd);
     std::string data(std::size_t(st.st_size), '\0');
-    const std::int64_t got = readFully(fd.get(), data.data(), data.size());
+    const std::int64_t got = readFully(fd, data.data(), data.size());
     if (got < 0)
         throw PictureError::fromErrno(errno);
     data.resize(std::size_t(got)); // the file shrank meanwhile: decode what is there

@@ -1,20 +1,19 @@
 #pragma once
 
-// The one entry for loading pictures, for every format: chosen by the file's extension (no
+// The one entry for decoding pictures, for every format: chosen by the file's extension (no
 // content sniffing: a PNG named .jpg fails clearly), each decoder checking the declared size
-// before its first pixel.
+// and cost before its first pixel. The program decodes only inside the decoder process
+// (decoder/), which runs this.
 
 #include "picture/DisplaySize.h"
 #include "picture/PictureError.h"
+#include "picture/PictureFormat.h"
 #include "raster/Bitmap.h"
 
 #include <stop_token>
 #include <string>
 
 namespace lmvo {
-
-// Whether `extension` (without its dot, any ASCII case) names a format the loader reads.
-[[nodiscard]] bool isPictureExtension(const std::string& extension);
 
 // Decodes an image file held in memory at its full size, by its extension (without the dot).
 // Throws PictureError naming `name`.
@@ -25,9 +24,8 @@ namespace lmvo {
 [[nodiscard]] Bitmap decodePictureAt(const std::string& extension, const std::string& data, const std::string& name,
                                      const DisplaySize& size, std::stop_token stop = {});
 
-// The same for a file (`path` in native bytes): only regular files are read, and opening
-// never blocks. Errors name the file.
-[[nodiscard]] Bitmap loadPicture(const std::string& path);
-[[nodiscard]] Bitmap loadPictureAt(const std::string& path, const DisplaySize& size, std::stop_token stop = {});
+// Starts the libraries the decoders share (libvips and its modules), as a process that is
+// about to limit what it may open does first. Throws PictureError.
+void startPictureLibraries();
 
 } // namespace lmvo

@@ -26,6 +26,14 @@ void checkPictureSize(std::int64_t width, std::int64_t height, std::optional<std
                            PictureProblem::NoMemory);
 }
 
+void checkDisplaySize(std::int32_t width, std::int32_t height)
+{
+    if (width <= 0 || height <= 0)
+        throw PictureError("there is no room to show the picture in (" + std::to_string(width) + " x " +
+                               std::to_string(height) + " pixels)",
+                           PictureProblem::NotShown);
+}
+
 void checkPictureSize(std::int64_t width, std::int64_t height)
 {
     const std::uint64_t memory = availableMemory();

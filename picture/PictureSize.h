@@ -25,6 +25,9 @@ void checkDecodedSize(std::int64_t width, std::int64_t height, const SampleLayou
 void checkDecodedSize(std::int64_t width, std::int64_t height, const SampleLayout& layout,
                       std::optional<std::uint64_t> availableMemory);
 
+// Refuses a display size without room for a pixel. Throws PictureError.
+void checkDisplaySize(std::int32_t width, std::int32_t height);
+
 // The bytes the system says it could still hand out, or 0 when it does not say.
 [[nodiscard]] std::uint64_t availableMemory();
 

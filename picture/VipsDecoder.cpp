@@ -5,6 +5,7 @@
 #include "picture/PictureSize.h"
 
 #include <vips/vips8>
+#include <vips/vector.h>
 
 #include <algorithm>
 #include <array>
@@ -31,8 +32,9 @@ void ignoreLogMessage(const char*, GLogLevelFlags, const char*, void*) {}
 // Starts libvips once for the whole process. Its warnings (a damaged chunk, say) would go to
 // the terminal; what matters reaches the user as an error. Its operation cache would keep
 // decoded pictures alive after their load: a show never loads the same picture twice in a
-// row, so it is off.
-void startVips()
+// row, so it is off. Its vector code compiled at run time (ORC) is off too: the compiler writes
+// its code through a temporary file, and the decoder process may open no file for writing.
+void startVipsOnce()
 {
     static const bool started = [] {
         if (vips_init("lmvo") != 0)
@@ -40,6 +42,7 @@ void startVips()
         g_log_set_handler("VIPS", GLogLevelFlags(G_LOG_LEVEL_MASK & ~G_LOG_LEVEL_ERROR), ignoreLogMessage, nullptr);
         vips_cache_set_max(0);
         vips_concurrency_set(kVipsThreads);
+        vips_vector_set_enabled(FALSE);
         return true;
     }();
     if (!started)
@@ -330,7 +333,7 @@ const std::string& pagesToRead(const std::string& data, VipsFormat format, std::
 template <typename Work>
 Bitmap reportingVipsErrors(Work&& work)
 {
-    startVips();
+    startVipsOnce();
     forgetVipsErrors();
     try {
         return work();
@@ -340,6 +343,8 @@ Bitmap reportingVipsErrors(Work&& work)
 }
 
 } // namespace
+
+void startVips() { startVipsOnce(); }
 
 Bitmap decodeWithVips(const std::string& data, VipsFormat format, std::stop_token stop)
 {

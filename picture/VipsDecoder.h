@@ -16,6 +16,9 @@ namespace lmvo {
 // fails with that loader's message instead of being recognised and read as what it is.
 enum class VipsFormat : std::uint8_t { Jpeg, Png, Gif, Tiff, Webp, Heif };
 
+// Starts libvips (and loads its modules) once for the whole process. Throws PictureError.
+void startVips();
+
 // Decodes a file held in memory at its full size: the first frame or page only (for HEIF the
 // primary image), upright, converted from its embedded colour profile to sRGB and with
 // transparent parts over black. The declared size is checked before any pixel is decoded.

@@ -8,7 +8,7 @@ packages=(
   libpixman-1-dev libjpeg62-turbo-dev libexif-dev liblcms2-dev
   libmpv-dev libfluidsynth-dev fluid-soundfont-gm
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev libvips-dev libheif-dev libjxl-dev
+  clang libclang-rt-14-dev libvips-dev libheif-dev libjxl-dev libseccomp-dev
   fonts-noto-cjk xvfb xauth xdotool
   appstream desktop-file-utils weston qt6-wayland
   dpkg-dev file

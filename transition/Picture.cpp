@@ -1,12 +1,12 @@
 #include "transition/Picture.h"
 
-#include "picture/PictureLoad.h"
+#include "decoder/DecoderClient.h"
 
 namespace lmvo {
 
 void TPicture::LoadFromFile(const std::string& path)
 {
-    auto graphic = std::make_shared<const Bitmap>(loadPicture(path));
+    auto graphic = std::make_shared<const Bitmap>(decodeFile(path));
     graphic_ = std::move(graphic);
     changed();
 }

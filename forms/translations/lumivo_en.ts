@@ -292,6 +292,14 @@
         <translation>There is not enough memory to show the picture</translation>
     </message>
     <message>
+        <source>图片太大或损坏过重，无法显示</source>
+        <translation>The picture is too large or too damaged to show</translation>
+    </message>
+    <message>
+        <source>图片的解码程序意外停止</source>
+        <translation>The picture&apos;s decoder stopped</translation>
+    </message>
+    <message>
         <source>无法显示图片</source>
         <translation>The picture cannot be shown</translation>
     </message>

@@ -1,5 +1,6 @@
 // What a user reads about a picture that cannot be shown: the plain reason first, then the
 // file, then the library's or the system's own words.
+#include "decoder/DecoderClient.h"
 #include "picture/PictureLoad.h"
 #include "tests/ParamName.h"
 
@@ -50,7 +51,7 @@ TEST_P(PictureErrorTest, ReasonFirstThenTheFileThenTheDetail)
     else if (row.content)
         std::ofstream(path, std::ios::binary) << *row.content;
     try {
-        (void)loadPicture(path);
+        (void)decodeFile(path);
         FAIL() << "loaded";
     } catch (const PictureError& e) {
         const std::string text = e.what();
