@@ -356,10 +356,11 @@ std::size_t Tfrm_slide::takeStep(std::int32_t& position)
 // loop turning, so that Escape, the menu and pause keep working meanwhile.
 Tfrm_slide::Outcome Tfrm_slide::obtain(std::size_t index)
 {
-    if (auto known = failedAhead_.extract(index)) {
-        if (FileStamp::of(known.mapped().request.path) == known.mapped().stamp)
-            return {std::nullopt, known.mapped().error, false};
-    }
+    // A failure the look-ahead met moments ago is reported as it was met: reading the file's
+    // stamp again here would be a file-system call on the main thread, which a stalled folder
+    // could hold. The next pass tries the file afresh.
+    if (auto known = failedAhead_.extract(index))
+        return {std::nullopt, known.mapped().error, false};
     if (!preloader_->wanted() || preloader_->wanted()->index != index)
         ++unforeseen_;
     QPointer<Tfrm_slide> self(this);

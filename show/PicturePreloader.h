@@ -1,16 +1,15 @@
 #pragma once
 
-#include "picture/PictureLoad.h"
+#include "picture/DisplaySize.h"
+#include "raster/Bitmap.h"
 
 #include <QObject>
 #include <QString>
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -50,7 +49,8 @@ struct PreparedPicture {
 
 // How a picture is loaded; tests put in their own.
 using PictureLoader = std::function<Bitmap(const std::string& path, const DisplaySize& size, std::stop_token stop)>;
-// The loader that preloaders made from now on use; none restores loadPictureAt.
+// The loader that preloaders made from now on use; none restores decodeFileAt (the decoder
+// process).
 void setPictureLoader(PictureLoader loader);
 
 // Prepares one picture ahead of a show on a worker thread that it owns: decoded and resampled
@@ -58,8 +58,11 @@ void setPictureLoader(PictureLoader loader);
 // is pending or held; asking for another cancels the pending load and drops the held one.
 //
 // The worker never touches a widget: it runs the loader and hands the result to the main
-// thread through a queued call. Destroying the preloader cancels the load under way and joins
-// the worker.
+// thread through a queued call. The main thread makes no file-system call on the pictures:
+// the worker reads every file's stamp, also the one take() compares. Destroying the preloader
+// cancels the load under way (the decoder process is killed) and joins the worker; a worker
+// held in the file system (a stalled network folder) is left to end by itself, holding only
+// what it shares with no one else.
 class PicturePreloader : public QObject {
     Q_OBJECT
 public:
@@ -77,38 +80,31 @@ public:
     // The result held, if the load has ended.
     [[nodiscard]] const PreparedPicture* ready() const { return held_ ? &*held_ : nullptr; }
     // Hands over the result for `request` if it has come and its file is as it was when it was
-    // read; a file changed since is dropped with it, to be prepared again.
+    // read. The file's stamp is read anew by the worker: the first call asks for it and returns
+    // nothing, and prepared() tells when it has come; a file changed since is dropped with its
+    // result and prepared again.
     [[nodiscard]] std::optional<PreparedPicture> take(const PictureRequest& request);
 
 signals:
-    // A result has come and is held.
+    // A result has come and is held, or the stamp take() asked for has come.
     void prepared();
 
 private:
-    struct Job {
-        std::uint64_t id = 0;
-        PictureRequest request;
-        std::stop_source stop;
-    };
+    struct Shared;
 
-    void run(std::stop_token stop);
-    [[nodiscard]] PreparedPicture load(const Job& job) const;
     void deliver(std::uint64_t id, const std::shared_ptr<PreparedPicture>& result);
-
-    const PictureLoader loader_;
+    void stampArrived(std::uint64_t id, const FileStamp& stamp);
+    void startJob(const PictureRequest& request);
 
     // Main thread only.
     std::optional<PictureRequest> wanted_;
     std::optional<PreparedPicture> held_;
     std::uint64_t lastJob_ = 0;
+    std::uint64_t stampAsked_ = 0;     // the job whose stamp was last asked for, 0 for none
+    std::optional<std::int64_t> fresh_; // when the held result's stamp was last found unchanged
 
-    // Shared with the worker, under mutex_.
-    std::mutex mutex_;
-    std::condition_variable_any wake_;
-    std::optional<Job> job_;       // waiting for the worker
-    std::stop_source latestStop_;  // of the latest job, waiting or under way
-
-    std::jthread worker_; // last: starts when everything above exists
+    const std::shared_ptr<Shared> shared_;
+    std::thread worker_;
 };
 
 } // namespace lmvo
