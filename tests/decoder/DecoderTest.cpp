@@ -5,6 +5,7 @@
 #include "decoder/DecoderClient.h"
 #include "picture/PictureLoad.h"
 #include "tests/ParamName.h"
+#include "tests/picture/JxlWritten.h"
 #include "tests/picture/VipsWritten.h"
 
 #include <QBuffer>
@@ -90,6 +91,7 @@ std::vector<FormatCase> formatCases()
         {"webp", vips(".webp", [] { return VImage::option()->set("lossless", true); })},
         {"heic", heif(VIPS_FOREIGN_HEIF_COMPRESSION_HEVC)},
         {"avif", heif(VIPS_FOREIGN_HEIF_COMPRESSION_AV1)},
+        {"jxl", [] { return test::jxlWritten({scene(48, 32)}); }},
         {"bmp", [] { return qtWritten("BMP"); }},
         {"ico", [] { return qtWritten("ICO"); }},
     };
