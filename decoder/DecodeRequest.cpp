@@ -81,7 +81,8 @@ Answer answerRequest(const Request& request, int file)
     } catch (const PictureError& e) {
         return failure(e.problem(), e.detail(), e.format());
     } catch (const std::bad_alloc&) {
-        return failure(PictureProblem::NoMemory, {});
+        // The process's own ceiling, well below what the machine has.
+        return failure(PictureProblem::TooCostly, "the decoder's memory limit was reached");
     } catch (const std::exception& e) {
         return failure(PictureProblem::NotShown, e.what());
     }

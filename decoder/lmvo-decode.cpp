@@ -13,13 +13,14 @@
 #include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
-// In the sanitizer build the address space cannot be limited; instead one allocation may take
-// at most 2 GB, and a larger one fails as it would under the limit. Leaks are not looked for:
-// the process is killed as often as it ends, and the leak checker's own thread and ptrace are
-// outside the system-call filter.
+// In the sanitizer build the address space cannot be limited (the shadow memory alone reserves
+// terabytes); instead allocations fail, as they would under the limit, when one asks for more
+// than 2 GB or while the process holds more than 2 GB (the sanitizer's own thread, started
+// before the filter, watches that). Leaks are not looked for: the process is killed as often
+// as it ends, and the leak checker's ptrace is outside the system-call filter.
 extern "C" const char* __asan_default_options()
 {
-    return "detect_leaks=0:allocator_may_return_null=1:max_allocation_size_mb=2048";
+    return "detect_leaks=0:allocator_may_return_null=1:max_allocation_size_mb=2048:soft_rss_limit_mb=2048";
 }
 #endif
 

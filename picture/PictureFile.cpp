@@ -51,6 +51,8 @@ UniqueFd openPictureFile(const std::string& path)
 std::string readPictureData(int fd)
 {
     const struct stat st = regularFileStatus(fd);
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        throw PictureError::fromErrno(errno);
     std::string data(std::size_t(st.st_size), '\0');
     const std::int64_t got = readFully(fd, data.data(), data.size());
     if (got < 0)

@@ -12,7 +12,8 @@ namespace lmvo {
 // reason (without the file name).
 [[nodiscard]] UniqueFd openPictureFile(const std::string& path);
 
-// Reads the whole of an open regular file (a file that shrank meanwhile gives what is there).
+// Reads the whole of an open regular file from its start (a file that shrank meanwhile gives
+// what is there).
 // Throws PictureError as openPictureFile does.
 [[nodiscard]] std::string readPictureData(int fd);
 

@@ -68,6 +68,15 @@ std::string reasonOf(const VError& e)
     return text.empty() ? "the picture library could not read the file" : text;
 }
 
+// libvips' failure as a picture error. Memory it could not have means the picture wanted more
+// than a picture may take (in the decoder process, its memory ceiling), not that it is damaged.
+PictureError vipsFailure(const VError& e)
+{
+    const std::string reason = reasonOf(e);
+    const bool outOfMemory = reason.find("out of memory") != std::string::npos;
+    return PictureError(reason, outOfMemory ? PictureProblem::TooCostly : PictureProblem::Damaged);
+}
+
 // The file's bytes as libvips reads them, without a copy; the caller keeps them alive.
 struct BlobUnref {
     void operator()(VipsBlob* blob) const { vips_area_unref(reinterpret_cast<VipsArea*>(blob)); }
@@ -251,7 +260,7 @@ Bitmap bitmapOf(const VImage& image, std::stop_token stop)
         } catch (const VError& e) {
             if (stop.stop_requested())
                 throw PictureCancelled();
-            throw PictureError(reasonOf(e));
+            throw vipsFailure(e);
         }
     }
     if (stop.stop_requested())
@@ -338,7 +347,7 @@ Bitmap reportingVipsErrors(Work&& work)
     try {
         return work();
     } catch (const VError& e) {
-        throw PictureError(reasonOf(e));
+        throw vipsFailure(e);
     }
 }
 
