@@ -1,5 +1,6 @@
 // The slideshow window driven through its real modal loop on the offscreen platform, with a
 // short interval and pictures of solid colours, so the colour shown tells which picture it is.
+#include "decoder/DecoderClient.h"
 #include "forms/ErrorReporter.h"
 #include "show/PicturePreloader.h"
 #include "forms/ScreenSaver.h"
@@ -379,6 +380,58 @@ TEST_F(SlideWindowTest, EscapeWhileATickWaitsForItsPictureEndsTheShowAndCancelsT
     } // the window goes: the load is cancelled and the worker joined
     const std::lock_guard lock(m);
     EXPECT_TRUE(cancelled);
+}
+
+// The decoder process crashing on a picture, or killed, is one box and the show goes on with
+// the next picture.
+class DecoderCrashTest : public SlideWindowTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    void TearDown() override
+    {
+        setDecoderProgram({});
+        SlideWindowTest::TearDown();
+    }
+};
+
+TEST_P(DecoderCrashTest, IsOneBoxAndTheShowGoesOn)
+{
+    setDecoderProgram(LMVO_DECODER_PROBE);
+    makePictures(3);
+    QFile cue(pathOf(1));
+    ASSERT_TRUE(cue.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cue.write(QByteArray("PROBE ") + GetParam());
+    cue.close();
+    EXPECT_EQ(runShow(), (std::vector<int>{0, 2, 0}));
+    EXPECT_EQ(boxes.naming(QStringLiteral("p1.bmp")), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Decoder, DecoderCrashTest, ::testing::Values("segv", "kill"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// A decode that never ends (the probe hangs on it): Escape ends the show and the window goes
+// without waiting for it.
+TEST_F(DecoderCrashTest, EscapeDuringADecodeThatNeverEndsClosesTheWindow)
+{
+    setDecoderProgram(LMVO_DECODER_PROBE);
+    makePictures(2);
+    QFile cue(pathOf(0));
+    ASSERT_TRUE(cue.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cue.write("PROBE hang");
+    cue.close();
+    Tfrm_slide* form = nullptr;
+    setPictureLoader([&](const std::string& path, const DisplaySize& size, std::stop_token stop) {
+        QMetaObject::invokeMethod(qApp, [&] { form->FormKeyDown(Qt::Key_Escape); }, Qt::QueuedConnection);
+        return decodeFileAt(path, size, std::move(stop));
+    });
+    {
+        Tfrm_slide window;
+        form = &window;
+        setPictureLoader(nullptr);
+        window.TimerTimer(); // waits for picture 0
+        EXPECT_TRUE(window.CloseRequested());
+        EXPECT_FALSE(window.TransitionView()->Picture().hasGraphic());
+    } // the window goes: its decoder process is killed, not waited for
+    EXPECT_EQ(boxes.shown.size(), 0u);
 }
 
 TEST_F(SlideWindowTest, PausePressedDuringATransitionHolds)
