@@ -1,7 +1,14 @@
-// Fuzzes the picture loader's one entry, at full size and at a small display size, for the
-// extension the executable is named after: fuzz_picture_png decodes every input as a .png.
+// Fuzzes the decoder process's work for one request (the picture layer's one entry behind it),
+// at full size and at a small display size, for the extension the executable is named after:
+// fuzz_picture_png decodes every input as a .png, read from a descriptor as the process reads it.
+#include "decoder/DecodeRequest.h"
 #include "picture/PictureLoad.h"
 #include "picture/PictureSize.h"
+
+#include <cstring>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -40,18 +47,39 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     return 0;
 }
 
+namespace {
+
+// The input as the file the process is handed.
+lmvo::UniqueFd fileOf(const std::uint8_t* bytes, std::size_t size)
+{
+    lmvo::UniqueFd fd(::memfd_create("input", MFD_CLOEXEC));
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = ::pwrite(fd.get(), bytes + done, size - done, off_t(done));
+        if (n <= 0)
+            std::abort();
+        done += std::size_t(n);
+    }
+    return fd;
+}
+
+lmvo::decoder::Request requestFor(std::int32_t width, std::int32_t height, lmvo::FitMode fit)
+{
+    lmvo::decoder::Request request;
+    request.width = width;
+    request.height = height;
+    request.fit = std::uint8_t(fit);
+    std::strncpy(request.extension, extension.c_str(), sizeof request.extension - 1);
+    return request;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
-    const std::string data(reinterpret_cast<const char*>(bytes), size);
-    try {
-        (void)lmvo::decodePicture(extension, data, "input");
-    } catch (const lmvo::PictureError&) {
-    }
+    const lmvo::UniqueFd file = fileOf(bytes, size);
+    (void)lmvo::decoder::answerRequest(requestFor(0, 0, lmvo::FitMode::Stretch), file.get());
     // A small odd size, both ways of fitting, so that every shrinking and enlarging path runs.
     const lmvo::FitMode fit = size % 2 ? lmvo::FitMode::FitInside : lmvo::FitMode::Stretch;
-    try {
-        (void)lmvo::decodePictureAt(extension, data, "input", {37, 23, fit});
-    } catch (const lmvo::PictureError&) {
-    }
+    (void)lmvo::decoder::answerRequest(requestFor(37, 23, fit), file.get());
     return 0;
 }
