@@ -5,16 +5,19 @@
 // their colours costs. The pictures are made here, from one generated scene,
 // by libvips (BMP by Qt); formats the loader does not read are reported and skipped.
 #include "bench/Baseline.h"
+#include "decoder/DecoderClient.h"
 #include "picture/PictureLoad.h"
 #include "tests/support/VipsWritten.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <vips/vips8>
 
 #include <chrono>
+#include <fstream>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -126,6 +129,32 @@ void BM_Decode(benchmark::State& state, const Format& f, bool full)
     state.counters["file_kb"] = double(file(f).size()) / 1024;
 }
 
+// The decoder process's cost: the same 12-megapixel JPEG decoded at a screen's size in this
+// process and through the decoder process (the file handed over, the pixels mapped back),
+// alternately, so that both meet the same machine. The difference is what the process boundary
+// costs a picture; its targets are 10 ms at 1920 x 1080 and 25 ms at 3840 x 2160.
+void BM_ProcessBoundary(benchmark::State& state, lmvo::DisplaySize size, double targetMs)
+{
+    static const QTemporaryDir dir;
+    const Format& jpeg = kFormats[0];
+    const std::string path = dir.filePath(QStringLiteral("photo.jpg")).toStdString();
+    std::ofstream(path, std::ios::binary) << file(jpeg);
+    lmvo::startDecoderAhead();
+    benchmark::DoNotOptimize(lmvo::decodeFileAt(path, size)); // the process starts and warms up
+    double inProcess = 0, throughProcess = 0;
+    for (auto _ : state) {
+        inProcess += lmvo::bench::medianSeconds(
+            [&] { benchmark::DoNotOptimize(lmvo::decodePictureAt("jpg", file(jpeg), path, size)); }, 1);
+        throughProcess += lmvo::bench::medianSeconds([&] { benchmark::DoNotOptimize(lmvo::decodeFileAt(path, size)); }, 1);
+    }
+    const double n = double(state.iterations());
+    const double boundaryMs = (throughProcess - inProcess) / n * 1e3;
+    state.counters["in_process_ms"] = inProcess / n * 1e3;
+    state.counters["through_process_ms"] = throughProcess / n * 1e3;
+    state.counters["boundary_ms"] = boundaryMs;
+    state.counters["ratio_to_target"] = boundaryMs / targetMs;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -147,6 +176,14 @@ int main(int argc, char** argv)
                 ->UseRealTime();
         }
     }
+    benchmark::RegisterBenchmark("BM_ProcessBoundary/jpg/1920x1080", BM_ProcessBoundary,
+                                 lmvo::DisplaySize{1920, 1080, lmvo::FitMode::FitInside}, 10.0)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_ProcessBoundary/jpg/3840x2160", BM_ProcessBoundary,
+                                 lmvo::DisplaySize{3840, 2160, lmvo::FitMode::FitInside}, 25.0)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     vips_shutdown();
