@@ -5,8 +5,8 @@
 #include "decoder/DecoderClient.h"
 #include "picture/PictureLoad.h"
 #include "tests/ParamName.h"
-#include "tests/picture/JxlWritten.h"
-#include "tests/picture/VipsWritten.h"
+#include "tests/support/JxlWritten.h"
+#include "tests/support/VipsWritten.h"
 
 #include <QBuffer>
 #include <QImage>
