@@ -88,12 +88,17 @@ Bitmap pictureOfReply(std::span<const unsigned char> message, UniqueFd pixels, c
     checkSize(header, request);
     const std::size_t bytes = std::size_t(header.width) * std::size_t(header.height) * 4;
     checkPixelStore(pixels.get(), bytes);
-    // Private: the program may draw on the picture without touching the child's pages. Populated
-    // here, on the thread that asked, so that whoever shows the picture meets no page faults.
-    void* mapping = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_POPULATE, pixels.get(), 0);
+    // Mapped read-only and populated here, on the thread that asked, so that whoever shows the
+    // picture meets no page faults; then made writable, privately: the program may draw on the
+    // picture, and a page it writes is copied then, while the rest stay the memfd's own. (A
+    // writable mapping populated at once would copy every page.)
+    void* mapping = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, pixels.get(), 0);
     if (mapping == MAP_FAILED)
         throw PictureError::fromErrno(errno);
-    return Bitmap::adoptMapping(header.width, header.height, mapping, bytes);
+    Bitmap picture = Bitmap::adoptMapping(header.width, header.height, mapping, bytes);
+    if (::mprotect(mapping, bytes, PROT_READ | PROT_WRITE) != 0)
+        throw PictureError::fromErrno(errno);
+    return picture;
 }
 
 } // namespace lmvo::decoder
