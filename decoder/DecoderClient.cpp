@@ -299,8 +299,6 @@ Bitmap decode(const std::string& path, const std::optional<DisplaySize>& size, s
     try {
         if (size)
             checkDisplaySize(size->width, size->height);
-        if (extension.size() >= decoder::kExtensionBytes)
-            throw PictureError("Unknown picture file extension (." + extension + ")", PictureProblem::UnknownType);
         const UniqueFd file = openPictureFile(path);
         if (stop.stop_requested())
             throw PictureCancelled();

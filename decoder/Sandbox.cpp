@@ -54,7 +54,8 @@ void limitAddressSpace()
         return;
     const std::uint64_t available = availableMemory();
     const std::uint64_t budget = available ? std::min(kMaxAddressSpace, available / 2) : kMaxAddressSpace;
-    const rlimit limit{rlim_t(mappedNow() + budget), rlim_t(mappedNow() + budget)};
+    const auto ceiling = rlim_t(mappedNow() + budget);
+    const rlimit limit{ceiling, ceiling};
     if (::setrlimit(RLIMIT_AS, &limit) != 0)
         std::perror("lmvo-decode: the address-space limit cannot be set");
 }
