@@ -132,7 +132,7 @@ private:
             auto* bytes = reinterpret_cast<const std::uint8_t*>(row);
             for (std::int32_t x = 0; x < bitmap_.width(); ++x, bytes += 4) {
                 const std::uint32_t a = premultiplied ? 255 : bytes[3];
-                const auto over = [a](std::uint32_t c) { return (c * a + 127) / 255; };
+                const auto over = [a](std::uint32_t c) { return a == 255 ? c : (c * a + 127) / 255; };
                 row[x] = pixelOf(over(bytes[0]) << 16 | over(bytes[1]) << 8 | over(bytes[2]));
             }
             if (toSrgb_)
