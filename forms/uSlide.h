@@ -31,7 +31,8 @@ class ScreenCover;
 // The full-screen window of a show: walks through PictureFiles from PictureIndex (in the order
 // of the list, or shuffled for every pass) and brings every picture in through a transition of a
 // randomly drawn style at every tick of its timer, the first one from the black waiting panel.
-// Space pauses and continues, Escape ends the show; the context menu offers the same.
+// Space pauses and continues, Escape ends the show; the context menu offers the same. It covers
+// the screen it is given and, should that one be unplugged, the one it is moved to.
 //
 // Pictures are loaded at the size they are shown, one ahead of their tick on a worker thread. A
 // picture that fails is reported once and passed over within its tick.
