@@ -86,7 +86,9 @@ private:
     {
         if (JxlDecoderGetBasicInfo(decoder_.get(), &info_) != JXL_DEC_SUCCESS)
             failDamaged("the JPEG XL decoder could not read the file's header");
-        checkPictureSize(info_.xsize, info_.ysize);
+        // libjxl holds every channel, colour and extra alike, as a plane of 32-bit samples.
+        checkDecodedSize(info_.xsize, info_.ysize,
+                         {std::int64_t(info_.num_color_channels) + info_.num_extra_channels, 32});
     }
 
     // Pixels coded in libjxl's own colour space (lossy files, mostly) come out in sRGB straight
