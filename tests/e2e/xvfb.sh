@@ -34,11 +34,12 @@ trap 'cleanup; [[ -n $xvfb ]] && kill $xvfb 2>/dev/null; rm -rf "$runtime"' EXIT
 # Xvfb picks a free display number itself and writes it to the pipe once it accepts
 # connections, so scripts running side by side never meet on one display. The screen size is
 # $XVFB_SCREEN (default 1024x768); $XVFB_SECOND_SCREEN, when set, adds a second X screen of that
-# size (display :N.1), which Qt lists as a second screen.
+# size (display :N.1), which Qt lists as a second screen. Without -noreset the server starts
+# itself afresh each time its last client leaves, and a program started just then cannot connect.
 mkfifo "$runtime/display"
 screens=(-screen 0 "${XVFB_SCREEN:-1024x768}x24")
 [[ -n ${XVFB_SECOND_SCREEN:-} ]] && screens+=(-screen 1 "${XVFB_SECOND_SCREEN}x24")
-Xvfb -displayfd 3 "${screens[@]}" -nolisten tcp 3>"$runtime/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 "${screens[@]}" -nolisten tcp -noreset 3>"$runtime/display" >/dev/null 2>&1 &
 xvfb=$!
 number=
 read -r -t 20 number <"$runtime/display"
