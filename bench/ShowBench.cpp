@@ -15,8 +15,9 @@
 #include "show/PicturePreloader.h"
 #include "forms/uSlide.h"
 #include "scan/SharedState.h"
-#include "transition/TransitionView.h"
-#include "transition/engine/Random.h"
+
+#include <lumivo/Random.h>
+#include <lumivo/TransitionView.h>
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -8,7 +8,8 @@
 #include "bench/ShowHarness.h"
 #include "forms/uSlide.h"
 #include "scan/SharedState.h"
-#include "transition/TransitionView.h"
+
+#include <lumivo/TransitionView.h>
 
 #include <QApplication>
 #include <QFile>

@@ -4,9 +4,10 @@
 #include "forms/PointerHider.h"
 #include "forms/ScreenCover.h"
 #include "scan/SharedState.h"
-#include "transition/TransitionView.h"
-#include "transition/engine/Random.h"
+#include "transition/BitmapImage.h"
 #include "ui_uSlide.h"
+
+#include <lumivo/Random.h>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -382,7 +383,7 @@ Tfrm_slide::Outcome Tfrm_slide::obtain(std::size_t index)
 void Tfrm_slide::present(Bitmap&& picture)
 {
     ui->Panel2->hide();
-    TransitionView_->Picture().setGraphic(std::move(picture));
+    TransitionView_->setPicture(imageTaking(std::move(picture)));
     try {
         TransitionView_->Execute();
     } catch (const std::exception& e) {
@@ -399,7 +400,8 @@ void Tfrm_slide::reportFailure(std::size_t index, const QString& message)
 
 DisplaySize Tfrm_slide::PictureSize() const
 {
-    Rect client = TransitionView_->ClientRect();
+    const QSize pixels = TransitionView_->pixelSize();
+    Rect client = rectOfSize(pixels.width(), pixels.height());
     if (!isVisible() || client.isEmpty()) {
         if (const QScreen* s = screen()) {
             const qreal ratio = s->devicePixelRatio();

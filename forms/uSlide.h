@@ -3,7 +3,8 @@
 #include "show/PicturePreloader.h"
 #include "forms/ScreenSaver.h"
 #include "show/ShowOrder.h"
-#include "transition/TransitionView.h"
+
+#include <lumivo/TransitionView.h>
 
 #include <QDialog>
 #include <QPointer>

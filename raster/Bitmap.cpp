@@ -165,6 +165,8 @@ Rect visiblePart(i64 l, i64 t, i64 r, i64 b, const Rect& bounds)
 
 void BitmapPixelRelease::operator()(std::uint32_t* pixels) const
 {
+    if (borrowed)
+        return;
     if (mappedBytes != 0)
         ::munmap(pixels, mappedBytes);
     else
@@ -186,6 +188,20 @@ Bitmap Bitmap::adoptMapping(std::int32_t width, std::int32_t height, void* mappi
     return out;
 }
 
+Bitmap Bitmap::wrap(std::int32_t width, std::int32_t height, const std::uint32_t* rows,
+                    std::shared_ptr<const void> owner)
+{
+    Bitmap b;
+    if (width <= 0 || height <= 0 || !rows)
+        return b;
+    b.width_ = width;
+    b.height_ = height;
+    // Never written through: wrapped bitmaps are handed out only as const.
+    b.pixels_ = Pixels(const_cast<std::uint32_t*>(rows), BitmapPixelRelease{0, true});
+    b.owner_ = std::move(owner);
+    return b;
+}
+
 Bitmap::Bitmap(std::int32_t width, std::int32_t height)
     : width_(std::max(width, 0)), height_(std::max(height, 0))
 {
@@ -197,7 +213,8 @@ Bitmap::Bitmap(std::int32_t width, std::int32_t height)
 
 Bitmap::Bitmap(Bitmap&& other) noexcept
     : width_(std::exchange(other.width_, 0)), height_(std::exchange(other.height_, 0)),
-      pixels_(std::move(other.pixels_)), brush_(other.brush_), clip_(std::move(other.clip_))
+      pixels_(std::move(other.pixels_)), owner_(std::move(other.owner_)), brush_(other.brush_),
+      clip_(std::move(other.clip_))
 {
     other.clip_.reset();
 }
@@ -208,6 +225,7 @@ Bitmap& Bitmap::operator=(Bitmap&& other) noexcept
         width_ = std::exchange(other.width_, 0);
         height_ = std::exchange(other.height_, 0);
         pixels_ = std::move(other.pixels_);
+        owner_ = std::move(other.owner_);
         brush_ = other.brush_;
         clip_ = std::move(other.clip_);
         other.clip_.reset();
@@ -256,6 +274,7 @@ void Bitmap::setSize(std::int32_t width, std::int32_t height)
         }
     }
     pixels_ = std::move(fresh);
+    owner_.reset();
     width_ = width;
     height_ = height;
 }

@@ -17,9 +17,11 @@ using Color = std::uint32_t;
 [[nodiscard]] constexpr std::uint32_t pixelOf(Color c) { return 0xFF000000u | (c & 0xFFFFFFu); }
 [[nodiscard]] constexpr Color colorOf(std::uint32_t pixel) { return pixel & 0xFFFFFFu; }
 
-// Frees a bitmap's pixels from new[], or unmaps them when they came as a mapping.
+// Frees a bitmap's pixels from new[], or unmaps them when they came as a mapping; the rows of
+// a wrapped bitmap are someone else's and stay.
 struct BitmapPixelRelease {
     std::size_t mappedBytes = 0;
+    bool borrowed = false;
     void operator()(std::uint32_t* pixels) const;
 };
 
@@ -44,6 +46,11 @@ public:
     // are the rows), unmapped when the bitmap lets them go. The mapping must be writable (a
     // private one will do: drawing then copies the pages it touches).
     [[nodiscard]] static Bitmap adoptMapping(std::int32_t width, std::int32_t height, void* mapping, std::size_t bytes);
+    // A bitmap over rows it does not own (`width` pixels a row, top byte set, as an RGB32
+    // image keeps them): `owner` keeps them alive as long as the bitmap needs them. Only for
+    // reading: nothing may draw on it (it may share the rows with others).
+    [[nodiscard]] static Bitmap wrap(std::int32_t width, std::int32_t height, const std::uint32_t* rows,
+                                     std::shared_ptr<const void> owner);
 
     [[nodiscard]] Bitmap clone() const;
     // Back to the state of a new bitmap of this size (black, white brush, no clip), keeping
@@ -108,6 +115,7 @@ private:
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     Pixels pixels_;
+    std::shared_ptr<const void> owner_; // keeps the rows of a wrapped bitmap
     Color brush_ = 0xFFFFFF;
     std::optional<Region> clip_;
 };

@@ -1,6 +1,6 @@
 #include "show/ShowOrder.h"
 
-#include "transition/engine/Random.h"
+#include <lumivo/Random.h>
 
 #include <numeric>
 #include <utility>

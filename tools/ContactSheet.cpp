@@ -1,7 +1,5 @@
 #include "tools/ContactSheet.h"
 
-#include "transition/BitmapImage.h"
-
 #include <QPainter>
 
 #include <algorithm>
@@ -29,13 +27,13 @@ void drawLabel(QPainter& p, const QRect& cell, int style)
 
 } // namespace
 
-QImage contactSheet(int lastStyle, const std::function<Bitmap(int style)>& frameOf)
+QImage contactSheet(int lastStyle, const std::function<QImage(int style)>& frameOf)
 {
     QImage sheet;
     QPainter p;
     int cellHeight = 0;
     for (int style = 1; style <= lastStyle; ++style) {
-        const Bitmap frame = frameOf(style);
+        const QImage frame = frameOf(style);
         if (sheet.isNull()) {
             // The first frame fixes the thumbnails' aspect ratio and so the sheet's size.
             cellHeight = std::max(1, CellWidth * std::max(frame.height(), 1) / std::max(frame.width(), 1));
@@ -48,8 +46,8 @@ QImage contactSheet(int lastStyle, const std::function<Bitmap(int style)>& frame
         const int i = style - 1;
         const QRect cell(Gap + (i % Columns) * (CellWidth + Gap), Gap + (i / Columns) * (cellHeight + Gap), CellWidth,
                          cellHeight);
-        if (!frame.isEmpty())
-            p.drawImage(cell, imageOf(frame));
+        if (!frame.isNull())
+            p.drawImage(cell, frame);
         drawLabel(p, cell, style);
     }
     return sheet;

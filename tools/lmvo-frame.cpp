@@ -9,10 +9,9 @@
 #include "base/Ascii.h"
 #include "base/Clock.h"
 #include "tools/ContactSheet.h"
-#include "transition/BitmapImage.h"
-#include "transition/TransitionView.h"
-#include "transition/engine/RegionStyles.h"
-#include "transition/engine/Random.h"
+
+#include <lumivo/Random.h>
+#include <lumivo/TransitionView.h>
 
 #include <QApplication>
 #include <QImage>
@@ -54,9 +53,11 @@ struct Options {
     FrameRequest frame;
 };
 
-// Shows the view and paints it once its window can be painted.
-void showAndPaint(TTransitionView& view)
+// Shows the view and paints it once its window can be painted; false when it was not painted.
+bool showAndPaint(TTransitionView& view)
 {
+    bool painted = false;
+    QObject::connect(&view, &TTransitionView::painted, &view, [&painted] { painted = true; });
     view.show();
     const std::int64_t deadline = nowMs() + 5000;
     while (!(view.windowHandle() && view.windowHandle()->isExposed()) && nowMs() < deadline) {
@@ -64,6 +65,7 @@ void showAndPaint(TTransitionView& view)
         QThread::msleep(1);
     }
     view.repaint();
+    return painted;
 }
 
 // Renders the frame exactly as a running transition composes it: the view first really shows
@@ -71,7 +73,7 @@ void showAndPaint(TTransitionView& view)
 // snapshots it; then it prepares the transition to the new picture and composes the frame at
 // `request.progress`, also when that is the progress the transition starts from. The random
 // generator is seeded right before the frame.
-Bitmap renderFrame(const TPicture& oldPicture, const TPicture& newPicture, const FrameRequest& request)
+QImage renderFrame(const TPicture& oldPicture, const TPicture& newPicture, const FrameRequest& request)
 {
     if (oldPicture.width() != newPicture.width() || oldPicture.height() != newPicture.height())
         throw std::runtime_error("the old and the new picture differ in size");
@@ -82,8 +84,7 @@ Bitmap renderFrame(const TPicture& oldPicture, const TPicture& newPicture, const
     view.SetStyle(0); // without a handler: the picture appears whole in one step
     view.SetPicture(&oldPicture);
     view.Execute();
-    showAndPaint(view);
-    if (view.PaintBuffer().width() != oldPicture.width() || view.PaintBuffer().height() != oldPicture.height())
+    if (!showAndPaint(view) || view.pixelSize() != QSize(oldPicture.width(), oldPicture.height()))
         throw std::runtime_error("the old picture could not be painted");
 
     view.SetStyle(request.style);
@@ -93,7 +94,7 @@ Bitmap renderFrame(const TPicture& oldPicture, const TPicture& newPicture, const
     view.Execute();
     processRandom().seed(request.seed);
     view.ComposeFrameAt(request.progress);
-    Bitmap frame = view.DisplayBitmap().clone();
+    QImage frame = view.currentFrame();
     view.Stop();
     return frame;
 }
@@ -112,7 +113,7 @@ void put32(std::vector<unsigned char>& out, std::uint32_t v)
 }
 
 // A bottom-up, uncompressed 24-bit BMP with a 40-byte info header; rows padded to 4 bytes.
-std::vector<unsigned char> encodeBmp24(const Bitmap& b)
+std::vector<unsigned char> encodeBmp24(const QImage& b)
 {
     const std::uint32_t rowBytes = (std::uint32_t(b.width()) * 3 + 3) & ~3u;
     const std::uint32_t imageBytes = rowBytes * std::uint32_t(b.height());
@@ -137,7 +138,7 @@ std::vector<unsigned char> encodeBmp24(const Bitmap& b)
     for (std::int32_t y = b.height() - 1; y >= 0; --y) {
         const std::size_t start = out.size();
         for (std::int32_t x = 0; x < b.width(); ++x) {
-            const Color c = b.pixel(x, y);
+            const QRgb c = b.pixel(x, y);
             out.push_back(static_cast<unsigned char>(c & 0xFF));
             out.push_back(static_cast<unsigned char>((c >> 8) & 0xFF));
             out.push_back(static_cast<unsigned char>((c >> 16) & 0xFF));
@@ -147,10 +148,10 @@ std::vector<unsigned char> encodeBmp24(const Bitmap& b)
     return out;
 }
 
-void writeFrame(const Bitmap& frame, const std::string& path)
+void writeFrame(const QImage& frame, const std::string& path)
 {
     if (asciiLower(path).ends_with(".png")) {
-        if (!imageOf(frame).save(QString::fromLocal8Bit(path.c_str()), "PNG"))
+        if (!frame.save(QString::fromLocal8Bit(path.c_str()), "PNG"))
             throw std::runtime_error("cannot write " + path);
         return;
     }
@@ -238,7 +239,7 @@ int run(int argc, char** argv)
         writeFrame(renderFrame(oldPicture, newPicture, o.frame), o.outPath);
         return 0;
     }
-    const QImage sheet = contactSheet(LastRegionStyle, [&](int style) {
+    const QImage sheet = contactSheet(TTransitionView::LastStyle, [&](int style) {
         FrameRequest request = o.frame;
         request.style = style;
         return renderFrame(oldPicture, newPicture, request);

@@ -1,12 +1,14 @@
 // The control's life, its properties and the geometry of its picture. The rest of the class
-// lives beside this file, one concern a file: TransitionViewExecute.cpp (a transition from
-// Execute to its end), TransitionViewInline.cpp (the in-line loop), TransitionViewWorker.cpp
-// (the hand-over to the worker thread), TransitionViewPaint.cpp (painting and invalidation),
-// TransitionViewEvents.cpp (window events).
-#include "transition/TransitionView.h"
+// lives beside this file, one concern a file: TransitionViewApi.cpp (the public face),
+// TransitionViewExecute.cpp (a transition from Execute to its end), TransitionViewInline.cpp
+// (the in-line loop), TransitionViewWorker.cpp (the hand-over to the worker thread),
+// TransitionViewPaint.cpp (painting and invalidation), TransitionViewEvents.cpp (window
+// events).
+#include "transition/TransitionViewPrivate.h"
 
 #include "raster/MulDiv.h"
-#include "transition/TransitionViewDetail.h"
+
+#include <QtDebug>
 
 #include <algorithm>
 
@@ -15,29 +17,45 @@ namespace lmvo {
 // ---------------------------------------------------------------- life
 
 TTransitionView::TTransitionView(QWidget* parent)
-    : QWidget(parent), displayBitmap_(std::make_shared<Bitmap>())
+    : QWidget(parent), d_(std::make_unique<TTransitionViewPrivate>(*this))
 {
     // Paint composes the whole client area, so nothing needs erasing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setAutoFillBackground(false);
-    color_ = palette().color(QPalette::Window).rgb() & 0xFFFFFFu;
-    picture_.setOnChange([this] { PictureChanged(); });
-    bgPicture_.setOnChange([this] { BgPictureChanged(); });
+    d_->color_ = palette().color(QPalette::Window).rgb() & 0xFFFFFFu;
+    d_->picture_.setOnChange([d = d_.get()] { d->PictureChanged(); });
+    d_->bgPicture_.setOnChange([d = d_.get()] { d->BgPictureChanged(); });
     resize(100, 100);
 }
 
 TTransitionView::~TTransitionView()
 {
-    destroying_ = true;
-    ++generation_;
-    ++drive_;
-    endAllWorkers();
+    d_->destroying_ = true;
+    ++d_->generation_;
+    ++d_->drive_;
+    d_->endAllWorkers();
+}
+
+TTransitionViewPrivate::TTransitionViewPrivate(TTransitionView& view)
+    : q(view), displayBitmap_(std::make_shared<Bitmap>())
+{
+}
+
+void warnCurrentFailure(const char* what) noexcept
+{
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        qWarning("%s: %s", what, e.what());
+    } catch (...) {
+        qWarning("%s", what);
+    }
 }
 
 // ---------------------------------------------------------------- properties
 
-void TTransitionView::SetAutoSize(bool value)
+void TTransitionViewPrivate::SetAutoSize(bool value)
 {
     if (value == autoSize_)
         return;
@@ -46,16 +64,16 @@ void TTransitionView::SetAutoSize(bool value)
         AdjustClientSize();
 }
 
-void TTransitionView::SetBgMode(TBackgroundMode value)
+void TTransitionViewPrivate::SetBgMode(TTransitionView::TBackgroundMode value)
 {
     if (value == bgMode_)
         return;
     bgMode_ = value;
     if (bgPicture_.hasGraphic() && !drawing_)
-        update();
+        q.update();
 }
 
-void TTransitionView::SetCenter(bool value)
+void TTransitionViewPrivate::SetCenter(bool value)
 {
     if (value == center_)
         return;
@@ -64,60 +82,62 @@ void TTransitionView::SetCenter(bool value)
         return;
     CalcPictureRect();
     if (!displayBitmap_->isEmpty() && !drawing_)
-        update();
+        q.update();
 }
 
-void TTransitionView::SetStretch(bool value)
+void TTransitionViewPrivate::SetStretch(bool value)
 {
     if (value == stretch_)
         return;
     stretch_ = value;
     if (!displayBitmap_->isEmpty() && !drawing_)
-        update();
+        q.update();
 }
 
-void TTransitionView::SetStretchFine(bool value)
+void TTransitionViewPrivate::SetStretchFine(bool value)
 {
     if (value == stretchFine_)
         return;
     stretchFine_ = value;
     if (!displayBitmap_->isEmpty() && !drawing_)
-        update();
+        q.update();
 }
 
-void TTransitionView::SetStep(int value) { step_ = std::uint16_t(std::clamp(value, 1, 100)); }
-
-void TTransitionView::SetAlign(TAlign value)
+void TTransitionViewPrivate::SetAlign(TTransitionView::TAlign value)
 {
     if (value == align_)
         return;
-    QWidget* parent = parentWidget();
-    if (align_ == TAlign::alClient && parent)
-        parent->removeEventFilter(this);
+    QWidget* parent = q.parentWidget();
+    if (align_ == TTransitionView::TAlign::alClient && parent)
+        parent->removeEventFilter(&q);
     align_ = value;
-    if (align_ == TAlign::alClient && parent) {
-        parent->installEventFilter(this);
+    if (align_ == TTransitionView::TAlign::alClient && parent) {
+        parent->installEventFilter(&q);
         fitToParent();
     }
 }
 
-void TTransitionView::SetColor(lmvo::Color value)
+void TTransitionViewPrivate::SetColor(Color value)
 {
     value &= 0xFFFFFFu;
     if (value == color_)
         return;
     color_ = value;
     if (!drawing_)
-        update();
+        q.update();
 }
 
-void TTransitionView::SetManual(bool value)
+void TTransitionViewPrivate::SetManual(bool value)
 {
     if (value == manual_)
         return;
     manual_ = value;
     if (!busy_) {
-        progress_ = reverse_ ? 100 : 0;
+        const std::uint8_t start = reverse_ ? 100 : 0;
+        if (start != progress_) {
+            progress_ = start;
+            emit q.progressChanged(progress_);
+        }
         return;
     }
     if (value) {
@@ -132,30 +152,33 @@ void TTransitionView::SetManual(bool value)
 
 // ---------------------------------------------------------------- pictures and geometry
 
-void TTransitionView::PictureChanged()
+void TTransitionViewPrivate::PictureChanged()
 {
     if (destroying_)
         return;
     if (picture_.hasGraphic() && autoSize_)
         AdjustClientSize();
-    fire(OnChange);
+    QPointer<TTransitionView> self(&q);
+    fire(q.OnChange);
+    if (self)
+        emit q.pictureChanged();
 }
 
-void TTransitionView::BgPictureChanged()
+void TTransitionViewPrivate::BgPictureChanged()
 {
-    if (bgMode_ != TBackgroundMode::bmNone && !drawing_ && !destroying_)
-        update();
+    if (bgMode_ != TTransitionView::TBackgroundMode::bmNone && !drawing_ && !destroying_)
+        q.update();
 }
 
-void TTransitionView::AdjustClientSize()
+void TTransitionViewPrivate::AdjustClientSize()
 {
-    if (!picture_.hasGraphic() || align_ != TAlign::alNone)
+    if (!picture_.hasGraphic() || align_ != TTransitionView::TAlign::alNone)
         return;
     const qreal r = ratio();
-    resize(qRound(picture_.width() / r), qRound(picture_.height() / r));
+    q.resize(qRound(picture_.width() / r), qRound(picture_.height() / r));
 }
 
-void TTransitionView::CalcPictureRect()
+void TTransitionViewPrivate::CalcPictureRect()
 {
     const Bitmap& display = *displayBitmap_;
     if (display.isEmpty())
@@ -167,18 +190,18 @@ void TTransitionView::CalcPictureRect()
     }
 }
 
-qreal TTransitionView::ratio() const { return devicePixelRatioF(); }
+qreal TTransitionViewPrivate::ratio() const { return q.devicePixelRatioF(); }
 
-Rect TTransitionView::ClientRect() const
+Rect TTransitionViewPrivate::ClientRect() const
 {
     const qreal r = ratio();
-    return rectOfSize(qRound(width() * r), qRound(height() * r));
+    return rectOfSize(qRound(q.width() * r), qRound(q.height() * r));
 }
 
-void TTransitionView::fitToParent()
+void TTransitionViewPrivate::fitToParent()
 {
-    if (QWidget* parent = parentWidget())
-        setGeometry(parent->contentsRect());
+    if (QWidget* parent = q.parentWidget())
+        q.setGeometry(parent->contentsRect());
 }
 
 } // namespace lmvo

@@ -1,51 +1,35 @@
-// Window events: resizing, the mouse entering and leaving, and following the parent's client
-// area when aligned to it.
-#include "transition/TransitionView.h"
+// Window events: resizing, and following the parent's client area when aligned to it.
+#include "transition/TransitionViewPrivate.h"
 
-#include <QEnterEvent>
+#include <QEvent>
 
 namespace lmvo {
 
-void TTransitionView::resizeEvent(QResizeEvent* event)
+void TTransitionViewPrivate::resizeEvent()
 {
-    QWidget::resizeEvent(event);
     if (!picture_.hasGraphic())
         return;
     CalcPictureRect();
     if (!displayBitmap_->isEmpty() && !drawing_)
-        update();
+        q.update();
 }
 
-void TTransitionView::enterEvent(QEnterEvent* event)
+void TTransitionViewPrivate::event(QEvent* event)
 {
-    QWidget::enterEvent(event);
-    fireFromQt(OnMouseEnter);
-}
-
-void TTransitionView::leaveEvent(QEvent* event)
-{
-    QWidget::leaveEvent(event);
-    fireFromQt(OnMouseLeave);
-}
-
-bool TTransitionView::event(QEvent* event)
-{
-    if (align_ == TAlign::alClient) {
-        if (event->type() == QEvent::ParentAboutToChange && parentWidget())
-            parentWidget()->removeEventFilter(this);
-        if (event->type() == QEvent::ParentChange && parentWidget()) {
-            parentWidget()->installEventFilter(this);
-            fitToParent();
-        }
-    }
-    return QWidget::event(event);
-}
-
-bool TTransitionView::eventFilter(QObject* watched, QEvent* event)
-{
-    if (align_ == TAlign::alClient && watched == parentWidget() && event->type() == QEvent::Resize)
+    if (align_ != TTransitionView::TAlign::alClient)
+        return;
+    if (event->type() == QEvent::ParentAboutToChange && q.parentWidget())
+        q.parentWidget()->removeEventFilter(&q);
+    if (event->type() == QEvent::ParentChange && q.parentWidget()) {
+        q.parentWidget()->installEventFilter(&q);
         fitToParent();
-    return QWidget::eventFilter(watched, event);
+    }
+}
+
+void TTransitionViewPrivate::eventFilter(QObject* watched, QEvent* event)
+{
+    if (align_ == TTransitionView::TAlign::alClient && watched == q.parentWidget() && event->type() == QEvent::Resize)
+        fitToParent();
 }
 
 } // namespace lmvo

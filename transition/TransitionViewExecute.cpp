@@ -1,13 +1,15 @@
 // A transition from Execute to its end: the bitmaps it is composed from, its progress, each
 // frame, and its completion or stop. What drives the steps is in TransitionViewInline.cpp and
 // TransitionViewWorker.cpp.
-#include "transition/TransitionView.h"
+#include "transition/TransitionViewPrivate.h"
 
 #include "raster/Draw.h"
-#include "transition/TransitionViewDetail.h"
+#include "transition/PictureGraphic.h"
 #include "transition/engine/FrameRenderer.h"
-#include "transition/engine/Random.h"
 
+#include <lumivo/Random.h>
+
+#include <QMetaMethod>
 #include <QPointer>
 
 #include <algorithm>
@@ -19,28 +21,36 @@ namespace lmvo {
 // destroys it, and then answers that the transition does not go on.
 class FrameHostOfView final : public FrameHost {
 public:
-    explicit FrameHostOfView(TTransitionView& view) : view_(&view), generation_(view.generation_) {}
+    explicit FrameHostOfView(TTransitionViewPrivate& d) : view_(&d.q), generation_(d.generation_) {}
 
     void invalidateArea(const Rect& area) override
     {
         if (view_)
-            view_->InvalidateArea(area);
+            d().InvalidateArea(area);
     }
     bool customDraw(Bitmap& picture, Bitmap& screen) override
     {
-        if (!view_ || !view_->OnCustomDraw)
+        if (!view_ || !d().customDrawWanted())
             return false;
-        const auto handler = view_->OnCustomDraw; // the handler may reassign the event
-        handler(*view_, picture, screen);
+        FrameCanvas pictureCanvas(picture);
+        FrameCanvas screenCanvas(screen);
+        // The handler may reassign the event, or end the transition; the signal follows only
+        // while the transition goes on.
+        if (const auto handler = view_->OnCustomDraw)
+            handler(*view_, pictureCanvas, screenCanvas);
+        if (transitionGoesOn())
+            emit view_->customDraw(&pictureCanvas, &screenCanvas);
         return true;
     }
     [[nodiscard]] bool transitionGoesOn() const override
     {
-        return view_ && view_->busy_ && view_->generation_ == generation_;
+        return view_ && d().busy_ && d().generation_ == generation_;
     }
     [[nodiscard]] bool alive() const { return !view_.isNull(); }
 
 private:
+    [[nodiscard]] TTransitionViewPrivate& d() const { return TTransitionViewPrivate::of(*view_); }
+
     QPointer<TTransitionView> view_;
     std::uint64_t generation_;
 };
@@ -62,7 +72,7 @@ std::shared_ptr<Bitmap> bufferFrom(std::shared_ptr<Bitmap>& spare, std::int32_t 
 
 } // namespace
 
-void TTransitionView::ReserveBuffers(std::int32_t width, std::int32_t height)
+void TTransitionViewPrivate::ReserveBuffers(std::int32_t width, std::int32_t height)
 {
     const auto ready = [&](const std::shared_ptr<Bitmap>& spare) {
         return spare && spare->width() == width && spare->height() == height;
@@ -75,23 +85,35 @@ void TTransitionView::ReserveBuffers(std::int32_t width, std::int32_t height)
         spareNew_ = bufferFrom(spareNew_, width, height);
 }
 
-int TTransitionView::nextProgress() const
+int TTransitionViewPrivate::nextProgress() const
 {
     if (reverse_)
         return progress_ < step_ ? 0 : progress_ - step_;
     return progress_ + step_;
 }
 
-bool TTransitionView::endReached() const { return reverse_ ? progress_ == 0 : progress_ == 100; }
+bool TTransitionViewPrivate::endReached() const { return reverse_ ? progress_ == 0 : progress_ == 100; }
 
-void TTransitionView::Execute()
+bool TTransitionViewPrivate::customDrawWanted() const
+{
+    return q.OnCustomDraw || q.isSignalConnected(QMetaMethod::fromSignal(&TTransitionView::customDraw));
+}
+
+void TTransitionViewPrivate::Execute()
 {
     if (busy_ || !picture_.hasGraphic())
         return;
     busy_ = true;
     ++generation_;
     TransitionGuard guard(*this);
-    QPointer<TTransitionView> self(this);
+    QPointer<TTransitionView> self(&q);
+    // A slot may stop the transition, start another or destroy the control.
+    emit q.busyChanged(true);
+    if (!self || !busy_ || generation_ != guard.generation())
+        return;
+    emit q.started();
+    if (!self || !busy_ || generation_ != guard.generation())
+        return;
     Prepare();
     // A handler of the first frame may have stopped the transition or destroyed the control.
     if (!self || !busy_ || generation_ != guard.generation() || manual_)
@@ -99,7 +121,7 @@ void TTransitionView::Execute()
     Animate();
 }
 
-void TTransitionView::Prepare()
+void TTransitionViewPrivate::Prepare()
 {
     Bitmap& display = *displayBitmap_;
     display.setBrushColor(color_);
@@ -117,14 +139,14 @@ void TTransitionView::Prepare()
         oldBitmap->copyRect(whole, paintBuffer_, source);
     }
     std::shared_ptr<Bitmap> newBitmap = bufferFrom(spareNew_, whole.width(), whole.height());
-    newBitmap->draw(0, 0, *picture_.graphic());
+    newBitmap->draw(0, 0, *graphicOf(picture_));
     oldBitmap_ = std::move(oldBitmap);
     newBitmap_ = std::move(newBitmap);
 
     SetProgress(reverse_ ? 100 : 0);
 }
 
-void TTransitionView::Animate()
+void TTransitionViewPrivate::Animate()
 {
     // Whatever drove the transition before (a worker that has not ended yet, an outer loop)
     // no longer does.
@@ -137,7 +159,7 @@ void TTransitionView::Animate()
         runInline();
 }
 
-void TTransitionView::SetProgress(int value)
+void TTransitionViewPrivate::SetProgress(int value)
 {
     value = std::clamp(value, 0, 100);
     if (!busy_ || value == progress_)
@@ -145,24 +167,30 @@ void TTransitionView::SetProgress(int value)
     if (value < progress_ && !drawing_)
         invalidateWhole();
     progress_ = std::uint8_t(value);
-    QPointer<TTransitionView> self(this);
+    QPointer<TTransitionView> self(&q);
     const std::uint64_t generation = generation_;
     UpdateFrame();
     // A custom-draw handler may have ended the transition or destroyed the control.
     if (!self || generation != generation_ || !busy_ || destroying_)
         return;
-    fire(OnProgress);
+    fire(q.OnProgress);
+    if (self && generation == generation_ && !destroying_)
+        emit q.progressChanged(progress_);
 }
 
-void TTransitionView::ComposeFrameAt(int progress)
+void TTransitionViewPrivate::ComposeFrameAt(int progress)
 {
     if (!busy_)
         return;
+    const std::uint8_t before = progress_;
     progress_ = std::uint8_t(std::clamp(progress, 0, 100));
+    QPointer<TTransitionView> self(&q);
     UpdateFrame();
+    if (self && progress_ != before)
+        emit q.progressChanged(progress_);
 }
 
-void TTransitionView::UpdateFrame()
+void TTransitionViewPrivate::UpdateFrame()
 {
     const std::shared_ptr<Bitmap> display = displayBitmap_;
     const std::shared_ptr<Bitmap> oldBitmap = oldBitmap_;
@@ -175,10 +203,10 @@ void TTransitionView::UpdateFrame()
     if (!host.alive())
         return;
     if (wanted && !drawing_)
-        repaint();
+        q.repaint();
 }
 
-void TTransitionView::AnimationComplete(const WorkerChannel* sender)
+void TTransitionViewPrivate::AnimationComplete(const WorkerChannel* sender)
 {
     // A worker that no longer drives the transition has nothing left to end.
     if (sender && !isCurrent(sender))
@@ -189,14 +217,34 @@ void TTransitionView::AnimationComplete(const WorkerChannel* sender)
         return;
     busy_ = false;
     keepBuffersForNext();
-    if (!destroying_ && !stopping_)
-        fire(OnComplete);
+    // Stop reports its own end once it has unwound.
+    if (destroying_ || stopping_)
+        return;
+    QPointer<TTransitionView> self(&q);
+    emit q.busyChanged(false);
+    if (!self)
+        return;
+    fire(q.OnComplete);
+    if (self)
+        emit q.completed();
 }
 
-void TTransitionView::Stop()
+void TTransitionViewPrivate::Stop()
 {
     if (!busy_ || stopping_)
         return;
+    QPointer<TTransitionView> self(&q);
+    const std::uint64_t generation = generation_;
+    stopNow();
+    if (!self || busy_ || generation != generation_ || destroying_)
+        return;
+    emit q.busyChanged(false);
+    if (self)
+        emit q.stopped();
+}
+
+void TTransitionViewPrivate::stopNow()
+{
     stopping_ = true;
     struct ClearStopping {
         bool& flag;
@@ -219,30 +267,42 @@ void TTransitionView::Stop()
     joinRetired(channel.get());
 }
 
-void TTransitionView::abandonTransition()
+void TTransitionViewPrivate::abandonTransition()
 {
     if (thread_)
         retireWorker();
     ++drive_;
     busy_ = false;
     keepBuffersForNext();
+    reportIdle();
 }
 
-void TTransitionView::keepBuffersForNext()
+void TTransitionViewPrivate::reportIdle() noexcept
+{
+    if (destroying_)
+        return;
+    try {
+        emit q.busyChanged(false);
+    } catch (...) {
+        warnCurrentFailure("A slot of the picture view failed");
+    }
+}
+
+void TTransitionViewPrivate::keepBuffersForNext()
 {
     spareOld_ = std::move(oldBitmap_);
     spareNew_ = std::move(newBitmap_);
 }
 
-void TTransitionView::fire(const NotifyEvent& handler)
+void TTransitionViewPrivate::fire(const TTransitionView::NotifyEvent& handler)
 {
     if (!handler)
         return;
-    const NotifyEvent copy = handler; // the handler may reassign the event
-    copy(*this);
+    const TTransitionView::NotifyEvent copy = handler; // the handler may reassign the event
+    copy(q);
 }
 
-void TTransitionView::fireFromQt(const NotifyEvent& handler) noexcept
+void TTransitionViewPrivate::fireFromQt(const TTransitionView::NotifyEvent& handler) noexcept
 {
     try {
         fire(handler);

@@ -1,6 +1,6 @@
 // The in-line loop: a transition stepped on the main thread, which keeps the event queue
 // serviced between steps.
-#include "transition/TransitionView.h"
+#include "transition/TransitionViewPrivate.h"
 
 #include "base/Clock.h"
 
@@ -10,14 +10,14 @@
 
 namespace lmvo {
 
-bool TTransitionView::drives(std::uint64_t drive) const
+bool TTransitionViewPrivate::drives(std::uint64_t drive) const
 {
     return drive == drive_ && busy_ && !manual_ && !stopping_;
 }
 
-void TTransitionView::runInline()
+void TTransitionViewPrivate::runInline()
 {
-    QPointer<TTransitionView> self(this);
+    QPointer<TTransitionView> self(&q);
     const std::uint64_t drive = drive_;
     for (;;) {
         const std::int64_t stepStart = nowMs();
@@ -36,9 +36,9 @@ void TTransitionView::runInline()
 // processing events at least once. Instead of polling it sleeps until the next event or the
 // deadline, so an idle transition costs next to no processor time. False when the loop must
 // end: the control is gone or no longer driven by this loop.
-bool TTransitionView::waitForNextStep(std::int64_t stepStart, std::uint64_t drive)
+bool TTransitionViewPrivate::waitForNextStep(std::int64_t stepStart, std::uint64_t drive)
 {
-    QPointer<TTransitionView> self(this);
+    QPointer<TTransitionView> self(&q);
     QTimer deadline;
     deadline.setSingleShot(true);
     deadline.setTimerType(Qt::PreciseTimer);

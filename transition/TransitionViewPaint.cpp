@@ -1,11 +1,11 @@
 // Painting: the client area composed into the paint buffer and put on screen, and the
 // invalidation of what a frame changed, mapped from the picture to the client area.
-#include "transition/TransitionView.h"
+#include "transition/TransitionViewPrivate.h"
 
 #include "raster/Draw.h"
 #include "raster/MulDiv.h"
 #include "transition/BitmapImage.h"
-#include "transition/TransitionViewDetail.h"
+#include "transition/PictureGraphic.h"
 
 #include <QPainter>
 
@@ -14,25 +14,25 @@
 
 namespace lmvo {
 
-void TTransitionView::Paint()
+void TTransitionViewPrivate::Paint()
 {
     const Rect r = ClientRect();
     paintBuffer_.setWidth(r.width());
     paintBuffer_.setHeight(r.height());
     paintBuffer_.fillRect(r, color_);
 
-    if (const auto& g = bgPicture_.graphic()) {
+    if (const auto& g = graphicOf(bgPicture_)) {
         switch (bgMode_) {
-        case TBackgroundMode::bmTiled:
+        case TTransitionView::TBackgroundMode::bmTiled:
             TileDraw(paintBuffer_, r, g.get());
             break;
-        case TBackgroundMode::bmStretched:
+        case TTransitionView::TBackgroundMode::bmStretched:
             paintBuffer_.stretchDraw(r, *g);
             break;
-        case TBackgroundMode::bmCentered:
+        case TTransitionView::TBackgroundMode::bmCentered:
             paintBuffer_.draw(half(r.width() - g->width()), half(r.height() - g->height()), *g);
             break;
-        case TBackgroundMode::bmNone:
+        case TTransitionView::TBackgroundMode::bmNone:
             break;
         }
     }
@@ -48,7 +48,7 @@ void TTransitionView::Paint()
         paintBuffer_.stretchDraw(r, display);
 }
 
-void TTransitionView::paintEvent(QPaintEvent*)
+void TTransitionViewPrivate::paintEvent()
 {
     if (drawing_)
         return;
@@ -58,18 +58,20 @@ void TTransitionView::paintEvent(QPaintEvent*)
         if (!paintBuffer_.isEmpty()) {
             QImage image = imageOf(paintBuffer_);
             image.setDevicePixelRatio(ratio());
-            QPainter painter(this);
+            QPainter painter(&q);
             painter.drawImage(QPointF(0, 0), image);
         }
     } catch (...) {
         warnCurrentFailure("Painting the picture view failed");
     }
     drawing_ = false;
+    // Last: a slot may destroy the control.
+    emit q.painted();
 }
 
-void TTransitionView::invalidateWhole() { InvalidateArea(displayBitmap_->bounds()); }
+void TTransitionViewPrivate::invalidateWhole() { InvalidateArea(displayBitmap_->bounds()); }
 
-Rect TTransitionView::AreaToClient(Rect a) const
+Rect TTransitionViewPrivate::AreaToClient(Rect a) const
 {
     if (stretch_) {
         const Rect client = ClientRect();
@@ -90,7 +92,7 @@ Rect TTransitionView::AreaToClient(Rect a) const
     return a;
 }
 
-QRect TTransitionView::toLogical(const Rect& d, qreal ratio, bool widen)
+QRect TTransitionViewPrivate::toLogical(const Rect& d, qreal ratio, bool widen)
 {
     int left = int(std::floor(d.left / ratio));
     int top = int(std::floor(d.top / ratio));
@@ -106,14 +108,14 @@ QRect TTransitionView::toLogical(const Rect& d, qreal ratio, bool widen)
     return QRect(left, top, right - left, bottom - top);
 }
 
-void TTransitionView::InvalidateArea(const Rect& area)
+void TTransitionViewPrivate::InvalidateArea(const Rect& area)
 {
     if (destroying_)
         return;
     const Rect a = AreaToClient(area);
     if (a.isEmpty())
         return;
-    update(toLogical(a, ratio(), stretch_));
+    q.update(toLogical(a, ratio(), stretch_));
 }
 
 } // namespace lmvo

@@ -1,8 +1,7 @@
 // The hand-over to the worker thread: starting a worker, serving the steps it hands to the main
 // thread, and retiring and joining workers that no longer drive the transition.
-#include "transition/TransitionView.h"
+#include "transition/TransitionViewPrivate.h"
 
-#include "transition/TransitionViewDetail.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -31,15 +30,15 @@ QThread::Priority qtPriority(TTransitionView::TThreadPriority p)
 
 } // namespace
 
-void TTransitionView::startWorker()
+void TTransitionViewPrivate::startWorker()
 {
     auto worker = std::make_unique<TAnimateThread>(
-        [view = QPointer<TTransitionView>(this)](WorkerChannel& channel, WorkerRequest request) -> StepReply {
+        [view = QPointer<TTransitionView>(&q)](WorkerChannel& channel, WorkerRequest request) -> StepReply {
             if (!view)
                 return {};
-            return view->serveWorker(channel, request);
+            return of(*view).serveWorker(channel, request);
         });
-    connect(worker.get(), &QThread::finished, this, &TTransitionView::reapWorkers, Qt::QueuedConnection);
+    QObject::connect(worker.get(), &QThread::finished, &q, [this] { reapWorkers(); }, Qt::QueuedConnection);
     worker->start(qtPriority(threadPriority_));
     if (!worker->isRunning() && !worker->isFinished())
         throw std::runtime_error(
@@ -48,18 +47,18 @@ void TTransitionView::startWorker()
     thread_ = std::move(worker);
 }
 
-void TTransitionView::retireWorker()
+void TTransitionViewPrivate::retireWorker()
 {
     thread_->channel()->raiseAbort();
     retired_.push_back(std::move(thread_));
 }
 
-bool TTransitionView::isCurrent(const WorkerChannel* channel) const
+bool TTransitionViewPrivate::isCurrent(const WorkerChannel* channel) const
 {
     return thread_ && thread_->channel().get() == channel;
 }
 
-StepReply TTransitionView::serveWorker(WorkerChannel& channel, WorkerRequest request)
+StepReply TTransitionViewPrivate::serveWorker(WorkerChannel& channel, WorkerRequest request)
 {
     // A failure must not unwind through the event loop: it goes back to the worker, which
     // ends as if the transition had reached its end.
@@ -76,11 +75,11 @@ StepReply TTransitionView::serveWorker(WorkerChannel& channel, WorkerRequest req
     return {};
 }
 
-StepReply TTransitionView::DoStep(const WorkerChannel& channel)
+StepReply TTransitionViewPrivate::DoStep(const WorkerChannel& channel)
 {
     if (!isCurrent(&channel) || channel.aborted() || destroying_ || !busy_ || manual_ || stopping_)
         return {};
-    QPointer<TTransitionView> self(this);
+    QPointer<TTransitionView> self(&q);
     SetProgress(nextProgress());
     if (!self || !isCurrent(&channel) || !busy_ || manual_ || stopping_ || endReached())
         return {};
@@ -90,7 +89,7 @@ StepReply TTransitionView::DoStep(const WorkerChannel& channel)
     return reply;
 }
 
-void TTransitionView::reapWorkers()
+void TTransitionViewPrivate::reapWorkers()
 {
     for (auto it = retired_.begin(); it != retired_.end();) {
         if ((*it)->channel()->finished())
@@ -100,7 +99,7 @@ void TTransitionView::reapWorkers()
     }
 }
 
-void TTransitionView::joinRetired(const WorkerChannel* channel)
+void TTransitionViewPrivate::joinRetired(const WorkerChannel* channel)
 {
     const auto it = std::find_if(retired_.begin(), retired_.end(),
                                  [channel](const auto& w) { return w->channel().get() == channel; });
@@ -108,7 +107,7 @@ void TTransitionView::joinRetired(const WorkerChannel* channel)
         retired_.erase(it);
 }
 
-void TTransitionView::endAllWorkers()
+void TTransitionViewPrivate::endAllWorkers()
 {
     if (thread_)
         retireWorker();
@@ -123,7 +122,7 @@ void TTransitionView::endAllWorkers()
             // for that step: it cannot be waited for here. It ends by itself once the step
             // unwinds, and is joined and freed then. Connect before the worker can finish.
             TAnimateThread* raw = worker.release();
-            connect(raw, &QThread::finished, raw, &QObject::deleteLater);
+            QObject::connect(raw, &QThread::finished, raw, &QObject::deleteLater);
             channel->orphan();
         } else {
             channel->serveUntilFinished();

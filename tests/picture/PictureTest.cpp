@@ -3,7 +3,7 @@
 #include "picture/PictureSize.h"
 #include "tests/ParamName.h"
 #include "tests/picture/TestExif.h"
-#include "transition/Picture.h"
+#include "transition/PictureGraphic.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -453,11 +453,11 @@ TEST_F(LoadTest, OnlyRegularFilesAreReadAndNothingBlocks)
 TEST_F(LoadTest, FailedLoadKeepsThePreviousGraphicAndNotifiesNothing)
 {
     picture.LoadFromFile(dir.write("good.jpg", jpeg));
-    const auto previous = picture.graphic();
+    const auto previous = graphicOf(picture);
     for (const std::string& bad : {dir.write("bad.jpg", "garbage"), dir.write("bad.bmp", jpeg), dir.file("gone.ico"),
                                    std::string("x.png"), std::string("x.emf")})
         EXPECT_NE(loadError(picture, bad), "") << bad;
-    EXPECT_EQ(picture.graphic(), previous);
+    EXPECT_EQ(graphicOf(picture), previous);
     EXPECT_EQ(changes, 1);
 }
 
@@ -475,13 +475,13 @@ TEST_F(LoadTest, BitmapsAndIconsLoadThroughQt)
         return bytes.toStdString();
     };
     ASSERT_EQ(loadError(picture, dir.write("p.BMP", save("BMP"))), "");
-    EXPECT_EQ(picture.graphic()->pixel(0, 0), 0x102030u);
-    EXPECT_EQ(picture.graphic()->pixel(2, 1), 0xFF0000u) << "bitmaps are opaque";
+    EXPECT_EQ(graphicOf(picture)->pixel(0, 0), 0x102030u);
+    EXPECT_EQ(graphicOf(picture)->pixel(2, 1), 0xFF0000u) << "bitmaps are opaque";
     ASSERT_EQ(loadError(picture, dir.write("i.ico", save("ICO"))), "");
-    EXPECT_EQ(picture.graphic()->pixel(0, 1), 0xA0B0C0u);
-    EXPECT_EQ(picture.graphic()->pixel(1, 1), 0x000000u) << "transparency shows black";
-    EXPECT_TRUE(near(picture.graphic()->pixel(2, 1), 0x800000, 2)) << "half transparency is blended with black";
-    EXPECT_EQ(picture.graphic()->scanLine(0)[0] >> 24, 0xFFu);
+    EXPECT_EQ(graphicOf(picture)->pixel(0, 1), 0xA0B0C0u);
+    EXPECT_EQ(graphicOf(picture)->pixel(1, 1), 0x000000u) << "transparency shows black";
+    EXPECT_TRUE(near(graphicOf(picture)->pixel(2, 1), 0x800000, 2)) << "half transparency is blended with black";
+    EXPECT_EQ(graphicOf(picture)->scanLine(0)[0] >> 24, 0xFFu);
     EXPECT_EQ(changes, 2);
 }
 
@@ -490,11 +490,11 @@ TEST_F(LoadTest, AssignSharesAndNoneClears)
     TPicture other;
     other.LoadFromFile(dir.write("a.jpg", jpeg));
     picture.Assign(&other);
-    EXPECT_EQ(picture.graphic(), other.graphic());
+    EXPECT_EQ(graphicOf(picture), graphicOf(other));
     picture.Assign(nullptr);
     EXPECT_FALSE(picture.hasGraphic());
     EXPECT_EQ(picture.width(), 0);
-    picture.setGraphic(Bitmap(5, 7));
+    setGraphic(picture, Bitmap(5, 7));
     EXPECT_EQ(picture.height(), 7);
     picture.clear();
     EXPECT_EQ(changes, 4);

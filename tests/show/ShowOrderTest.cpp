@@ -1,7 +1,8 @@
 // The order of a show's passes: each pass holds every picture once, a shuffled pass never begins
 // with the picture the previous one ended with, and looking ahead sees the pass the show takes.
 #include "show/ShowOrder.h"
-#include "transition/engine/Random.h"
+
+#include <lumivo/Random.h>
 
 #include <gtest/gtest.h>
 

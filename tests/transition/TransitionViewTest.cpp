@@ -1,6 +1,7 @@
 // The picture view: properties, painting, the in-line and the threaded animation, and the
 // re-entrant cases where handlers stop, restart or destroy the control mid-transition.
-#include "transition/TransitionView.h"
+#include "transition/PictureGraphic.h"
+#include "transition/TransitionViewPrivate.h"
 
 #include "base/Clock.h"
 #include "tests/raster/TestPictures.h"
@@ -26,7 +27,9 @@ constexpr Color NewColor = 0x00FF00;
 
 using test::uniform;
 
-void fill(TPicture& p, int w, int h, Color c) { p.setGraphic(test::filled(w, h, c)); }
+void fill(TPicture& p, int w, int h, Color c) { setGraphic(p, test::filled(w, h, c)); }
+
+TTransitionViewPrivate& in(View& v) { return TTransitionViewPrivate::of(v); }
 
 // Runs events until `done` holds; false after a generous bound (a hang, not a timing check).
 bool spinUntil(const std::function<bool()>& done, int ms = 20000)
@@ -67,9 +70,9 @@ std::unique_ptr<View> makeView(Events& events, bool threaded = false)
 }
 
 // A custom draw that wipes the new picture in from the left.
-void wipe(View& v, Bitmap&, Bitmap& screen)
+void wipe(View& v, FrameCanvas&, FrameCanvas& screen)
 {
-    screen.intersectClip(Region::CreateRectRgn(0, 0, screen.width() * v.Progress() / 100, screen.height()));
+    screen.intersectClip(QRegion(0, 0, screen.width() * v.Progress() / 100, screen.height()));
 }
 
 std::vector<int> range(int from, int to, int by)
@@ -98,9 +101,9 @@ TEST(TransitionView, NewControlHasTheDefaultsAndShowsOnlyItsColour)
     EXPECT_EQ(v.Progress(), 0);
     EXPECT_EQ(v.Color(), v.palette().color(QPalette::Window).rgb() & 0xFFFFFFu);
     v.SetColor(0x123456);
-    v.Paint();
-    EXPECT_EQ(v.PaintBuffer().width(), 100);
-    EXPECT_TRUE(uniform(v.PaintBuffer(), v.PaintBuffer().bounds(), 0x123456));
+    in(v).Paint();
+    EXPECT_EQ(in(v).PaintBuffer().width(), 100);
+    EXPECT_TRUE(uniform(in(v).PaintBuffer(), in(v).PaintBuffer().bounds(), 0x123456));
 }
 
 class StepClamp : public ::testing::TestWithParam<std::pair<int, int>> {};
@@ -126,7 +129,7 @@ TEST(TransitionView, LoadingAPictureResizesOnlyWithoutAlignAndChangesNothingShow
     fill(v.Picture(), 40, 30, NewColor);
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(v.size(), QSize(40, 30));
-    EXPECT_TRUE(v.DisplayBitmap().isEmpty());
+    EXPECT_TRUE(in(v).DisplayBitmap().isEmpty());
 
     v.SetAlign(View::TAlign::alClient);
     EXPECT_EQ(v.size(), QSize(300, 200));
@@ -172,7 +175,7 @@ TEST_P(FrameSequence, DrawsEveryStepThenCompletesOnce)
     EXPECT_EQ(e.progress, GetParam().frames);
     EXPECT_EQ(e.completes, 1);
     EXPECT_FALSE(v->Busy());
-    EXPECT_FALSE(v->HasOldBitmap() || v->HasNewBitmap());
+    EXPECT_FALSE(in(*v).HasOldBitmap() || in(*v).HasNewBitmap());
 }
 INSTANTIATE_TEST_SUITE_P(
     Steps, FrameSequence,
@@ -215,10 +218,10 @@ TEST(TransitionView, StopKeepsTheLastFrameFreesTheBuffersAndRaisesNoComplete)
     v->Execute();
     EXPECT_EQ(e.progress.back(), 40);
     EXPECT_EQ(e.completes, 0);
-    EXPECT_FALSE(v->Busy() || v->HasOldBitmap() || v->HasNewBitmap());
+    EXPECT_FALSE(v->Busy() || in(*v).HasOldBitmap() || in(*v).HasNewBitmap());
     // Columns 0..7 of 20 show the new picture; the unpainted snapshot is black.
-    EXPECT_TRUE(uniform(v->DisplayBitmap(), Rect{0, 0, 8, 10}, NewColor));
-    EXPECT_TRUE(uniform(v->DisplayBitmap(), Rect{8, 0, 20, 10}, 0x000000));
+    EXPECT_TRUE(uniform(in(*v).DisplayBitmap(), Rect{0, 0, 8, 10}, NewColor));
+    EXPECT_TRUE(uniform(in(*v).DisplayBitmap(), Rect{8, 0, 20, 10}, 0x000000));
     v->Stop(); // idle: nothing
     EXPECT_EQ(v->Progress(), 40);
 }
@@ -228,7 +231,7 @@ TEST(TransitionView, StopFromCustomDrawDoesNotFreeTheFrameItIsDrawing)
     Events e;
     auto v = makeView(e);
     v->SetStyle(0);
-    v->OnCustomDraw = [](View& s, Bitmap&, Bitmap&) {
+    v->OnCustomDraw = [](View& s, FrameCanvas&, FrameCanvas&) {
         if (s.Progress() == 20)
             s.Stop();
     };
@@ -245,10 +248,10 @@ TEST(TransitionView, ASecondTransitionOfTheSameSizeStartsFromCleanBuffers)
     Events e;
     auto v = makeView(e);
     v->SetStyle(0);
-    v->OnCustomDraw = [](View&, Bitmap& picture, Bitmap&) {
-        picture.fillRect(picture.bounds(), 0xFF0000);
-        picture.setBrushColor(0xFF0000);
-        picture.intersectClip(Region::CreateRectRgn(0, 0, 1, 1));
+    v->OnCustomDraw = [](View&, FrameCanvas& picture, FrameCanvas&) {
+        picture.image().fill(Qt::red);
+        TTransitionViewPrivate::bitmapOf(picture).setBrushColor(0xFF0000);
+        picture.intersectClip(QRegion(0, 0, 1, 1));
     };
     v->Execute();
     ASSERT_EQ(e.completes, 1);
@@ -256,7 +259,7 @@ TEST(TransitionView, ASecondTransitionOfTheSameSizeStartsFromCleanBuffers)
     fill(v->Picture(), 20, 10, OldColor);
     v->Execute();
     EXPECT_EQ(e.completes, 2);
-    EXPECT_TRUE(uniform(v->DisplayBitmap(), v->DisplayBitmap().bounds(), OldColor));
+    EXPECT_TRUE(uniform(in(*v).DisplayBitmap(), in(*v).DisplayBitmap().bounds(), OldColor));
 }
 
 TEST(TransitionView, ManualBeforeExecuteLetsTheCallerDriveTheProgress)
@@ -324,7 +327,7 @@ TEST(TransitionView, Style0WithoutHandlerEndsAfterItsFirstStepShowingTheNewPictu
     v->Execute();
     EXPECT_EQ(e.progress, std::vector<int>{100});
     EXPECT_EQ(e.completes, 1);
-    EXPECT_TRUE(uniform(v->DisplayBitmap(), v->DisplayBitmap().bounds(), NewColor));
+    EXPECT_TRUE(uniform(in(*v).DisplayBitmap(), in(*v).DisplayBitmap().bounds(), NewColor));
 }
 
 TEST(TransitionView, ReverseStyle0WithoutHandlerRunsUntilStopped)
@@ -350,7 +353,7 @@ TEST(TransitionView, StylesBeyondTheLastShowOnlyTheOldPicture)
     v->SetStyle(118);
     v->Execute();
     EXPECT_EQ(e.completes, 1);
-    EXPECT_TRUE(uniform(v->DisplayBitmap(), v->DisplayBitmap().bounds(), 0x000000));
+    EXPECT_TRUE(uniform(in(*v).DisplayBitmap(), in(*v).DisplayBitmap().bounds(), 0x000000));
 }
 
 TEST(TransitionView, SecondTransitionStartsWithFrameZeroFromTheScreenSnapshot)
@@ -362,13 +365,13 @@ TEST(TransitionView, SecondTransitionStartsWithFrameZeroFromTheScreenSnapshot)
     ASSERT_TRUE(spinUntil([&] { return v->windowHandle() && v->windowHandle()->isExposed(); }));
     v->Execute(); // shows the first picture
     v->repaint();
-    ASSERT_EQ(v->PaintBuffer().width(), 20);
+    ASSERT_EQ(in(*v).PaintBuffer().width(), 20);
     fill(v->Picture(), 20, 10, OldColor);
     v->SetStyle(200);
     bool frameZeroShowsTheOldScreen = false;
     v->OnProgress = [&](View& s) {
         if (s.Progress() == 0)
-            frameZeroShowsTheOldScreen = uniform(s.DisplayBitmap(), s.DisplayBitmap().bounds(), NewColor);
+            frameZeroShowsTheOldScreen = uniform(in(s).DisplayBitmap(), in(s).DisplayBitmap().bounds(), NewColor);
         e.progress.push_back(s.Progress());
     };
     e.progress.clear();
@@ -423,7 +426,7 @@ TEST(TransitionView, AHandlerMayDestroyTheControlInsideItsLoop)
         };
         if (customDraw) {
             v->SetStyle(0);
-            v->OnCustomDraw = [&](View& s, Bitmap&, Bitmap&) { destroy(s); };
+            v->OnCustomDraw = [&](View& s, FrameCanvas&, FrameCanvas&) { destroy(s); };
         } else {
             v->OnProgress = destroy;
         }
@@ -459,13 +462,13 @@ TEST(TransitionView, AFailureEndsTheTransitionAndReachesTheCaller)
             throw std::runtime_error("handler failed");
     };
     EXPECT_THROW(v->Execute(), std::runtime_error);
-    EXPECT_FALSE(v->Busy() || v->HasOldBitmap() || v->HasNewBitmap());
+    EXPECT_FALSE(v->Busy() || in(*v).HasOldBitmap() || in(*v).HasNewBitmap());
 
     v->SetManual(true);
     v->Execute();
     v->SetProgress(4);
     EXPECT_THROW(v->SetManual(false), std::runtime_error);
-    EXPECT_FALSE(v->Busy() || v->HasOldBitmap() || v->HasNewBitmap());
+    EXPECT_FALSE(v->Busy() || in(*v).HasOldBitmap() || in(*v).HasNewBitmap());
     EXPECT_EQ(e.completes, 0);
 }
 
@@ -501,7 +504,7 @@ TEST(TransitionViewThreaded, StopFromAStepHandlerEndsAtOnceWithoutComplete)
         };
         if (customDraw) {
             v->SetStyle(0);
-            v->OnCustomDraw = [&](View& s, Bitmap&, Bitmap&) { stopAt40(s); };
+            v->OnCustomDraw = [&](View& s, FrameCanvas&, FrameCanvas&) { stopAt40(s); };
         }
         v->OnProgress = [&](View& s) {
             e.progress.push_back(s.Progress());
@@ -608,8 +611,8 @@ TEST_P(StretchFine, FitsThePictureInTheClientAreaKeepingItsAspect)
     v->SetStyle(0);
     fill(v->Picture(), f.pw, f.ph, NewColor);
     v->Execute();
-    v->Paint();
-    const Bitmap& pb = v->PaintBuffer();
+    in(*v).Paint();
+    const Bitmap& pb = in(*v).PaintBuffer();
     EXPECT_TRUE(uniform(pb, f.drawn, NewColor));
     int outside = 0;
     for (int y = 0; y < f.ch; ++y)
@@ -636,22 +639,22 @@ TEST(TransitionViewGeometry, InvalidationFollowsTheStretchAndTheCentring)
     fill(v->Picture(), 200, 100, NewColor);
     v->SetStyle(0);
     v->Execute();
-    EXPECT_EQ(v->AreaToClient(Rect{0, 0, 100, 50}), (Rect{0, 0, 200, 150}));
+    EXPECT_EQ(in(*v).AreaToClient(Rect{0, 0, 100, 50}), (Rect{0, 0, 200, 150}));
 
     // Unstretched and centred, a picture larger than the client area is cut on both sides.
     v->resize(100, 60);
     v->SetStretch(false);
     v->SetCenter(true);
-    EXPECT_EQ(v->PicRect(), (Rect{-50, -20, 150, 80}));
-    EXPECT_EQ(v->AreaToClient(Rect{0, 0, 60, 30}), (Rect{-50, -20, 10, 10}));
-    EXPECT_EQ(v->AreaToClient(Rect{100, 50, 250, 150}), (Rect{50, 30, 150, 80}));
+    EXPECT_EQ(in(*v).PicRect(), (Rect{-50, -20, 150, 80}));
+    EXPECT_EQ(in(*v).AreaToClient(Rect{0, 0, 60, 30}), (Rect{-50, -20, 10, 10}));
+    EXPECT_EQ(in(*v).AreaToClient(Rect{100, 50, 250, 150}), (Rect{50, 30, 150, 80}));
 }
 
 TEST(TransitionViewGeometry, DeviceRectanglesRoundOutwardToLogicalPixels)
 {
-    EXPECT_EQ(View::toLogical(Rect{3, 3, 7, 8}, 2.0, false), QRect(1, 1, 3, 3));
-    EXPECT_EQ(View::toLogical(Rect{3, 3, 7, 8}, 2.0, true), QRect(0, 0, 5, 5));
-    EXPECT_EQ(View::toLogical(Rect{0, 0, 150, 300}, 1.5, false), QRect(0, 0, 100, 200));
+    EXPECT_EQ(TTransitionViewPrivate::toLogical(Rect{3, 3, 7, 8}, 2.0, false), QRect(1, 1, 3, 3));
+    EXPECT_EQ(TTransitionViewPrivate::toLogical(Rect{3, 3, 7, 8}, 2.0, true), QRect(0, 0, 5, 5));
+    EXPECT_EQ(TTransitionViewPrivate::toLogical(Rect{0, 0, 150, 300}, 1.5, false), QRect(0, 0, 100, 200));
 }
 
 TEST(TransitionViewGeometry, BackgroundsTileAndCentre)
@@ -662,20 +665,20 @@ TEST(TransitionViewGeometry, BackgroundsTileAndCentre)
     Bitmap tile(30, 30);
     tile.fillRect(tile.bounds(), 0x101010);
     tile.setPixel(5, 25, 0x202020);
-    v.BgPicture().setGraphic(tile.clone());
-    v.Paint();
-    EXPECT_EQ(v.PaintBuffer().pixel(95, 55), 0x202020u); // fourth column, second row
-    EXPECT_EQ(v.PaintBuffer().pixel(5, 25), 0x202020u);
+    setGraphic(v.BgPicture(), tile.clone());
+    in(v).Paint();
+    EXPECT_EQ(in(v).PaintBuffer().pixel(95, 55), 0x202020u); // fourth column, second row
+    EXPECT_EQ(in(v).PaintBuffer().pixel(5, 25), 0x202020u);
 
     // A centred background larger than the client area: 151 x 121 lands at (-25, -30).
     Bitmap big(151, 121);
     big.fillRect(big.bounds(), 0x303030);
     big.setPixel(25, 30, 0x404040);
-    v.BgPicture().setGraphic(std::move(big));
+    setGraphic(v.BgPicture(), std::move(big));
     v.SetBgMode(View::TBackgroundMode::bmCentered);
-    v.Paint();
-    EXPECT_EQ(v.PaintBuffer().pixel(0, 0), 0x404040u);
-    EXPECT_EQ(v.PaintBuffer().pixel(1, 0), 0x303030u);
+    in(v).Paint();
+    EXPECT_EQ(in(v).PaintBuffer().pixel(0, 0), 0x404040u);
+    EXPECT_EQ(in(v).PaintBuffer().pixel(1, 0), 0x303030u);
 }
 
 } // namespace

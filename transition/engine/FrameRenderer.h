@@ -2,7 +2,8 @@
 
 #include "raster/Bitmap.h"
 #include "raster/Rect.h"
-#include "transition/engine/Random.h"
+
+#include <lumivo/Random.h>
 
 #include <cstdint>
 

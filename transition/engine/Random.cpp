@@ -1,4 +1,4 @@
-#include "transition/engine/Random.h"
+#include <lumivo/Random.h>
 
 namespace lmvo {
 

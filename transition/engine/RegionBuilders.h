@@ -1,7 +1,8 @@
 #pragma once
 
 #include "raster/Region.h"
-#include "transition/engine/Random.h"
+
+#include <lumivo/Random.h>
 
 #include <cstdint>
 

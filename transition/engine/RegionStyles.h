@@ -2,7 +2,8 @@
 
 #include "raster/Region.h"
 #include "transition/engine/FrameGeometry.h"
-#include "transition/engine/Random.h"
+
+#include <lumivo/Random.h>
 
 namespace lmvo {
 

@@ -1,7 +1,12 @@
 #pragma once
 
-#include "picture/PictureError.h"
-#include "raster/Bitmap.h"
+/// @file
+/// The picture container of the transition view.
+
+#include <lumivo/Export.h>
+
+#include <QImage>
+#include <QString>
 
 #include <cstdint>
 #include <functional>
@@ -10,34 +15,46 @@
 
 namespace lmvo {
 
-// The picture container: holds at most one graphic, chosen when a file is loaded by the
-// file's extension, and notifies its owner after every change. The graphic is immutable
-// once loaded, so assigning one picture to another shares it.
-class TPicture {
+class Bitmap;
+
+/// Holds at most one picture and notifies its owner after every change.
+///
+/// The picture is immutable once set, so assigning one container to another shares it, and a
+/// QImage handed in is shared, not copied, when it already is Format_RGB32.
+class LUMIVO_EXPORT TPicture {
 public:
-    TPicture() = default;
+    TPicture();
+    ~TPicture();
     TPicture(const TPicture&) = delete;
     TPicture& operator=(const TPicture&) = delete;
 
-    // Called after every change of the graphic.
-    void setOnChange(std::function<void()> handler) { onChange_ = std::move(handler); }
+    /// Called after every change of the picture.
+    void setOnChange(std::function<void()> handler);
 
-    // Loads a file; `path` is kept as native bytes. On failure throws PictureError and leaves
-    // the previous graphic in place without notifying.
+    /// Loads a file (`path` in the file system's own bytes) by its extension: JPEG, PNG, GIF,
+    /// BMP, TIFF, WebP, HEIF/HEIC, AVIF and the other formats Lumivo shows, upright by the
+    /// file's orientation and in sRGB. On failure throws a std::runtime_error whose text names
+    /// the file, and keeps the previous picture without notifying.
     void LoadFromFile(const std::string& path);
-    // Copies the graphic of `other` (none clears this picture), then notifies.
+    /// The same without exceptions: false on failure, with the reason in `errorMessage`.
+    bool load(const QString& fileName, QString* errorMessage = nullptr);
+    /// Copies the picture of `other` (none clears this one), then notifies.
     void Assign(const TPicture* other);
-    // Replaces the graphic by a ready bitmap, then notifies.
-    void setGraphic(Bitmap&& bitmap);
+    /// Takes a copy of `image` (shared when it is Format_RGB32); transparency is composed
+    /// over black. A null image clears the picture. Then notifies.
+    void setImage(const QImage& image);
+    /// Empties the container, then notifies.
     void clear();
 
-    [[nodiscard]] bool hasGraphic() const { return graphic_ != nullptr; }
-    [[nodiscard]] std::int32_t width() const { return graphic_ ? graphic_->width() : 0; }
-    [[nodiscard]] std::int32_t height() const { return graphic_ ? graphic_->height() : 0; }
-    [[nodiscard]] const std::shared_ptr<const Bitmap>& graphic() const { return graphic_; }
+    [[nodiscard]] bool hasGraphic() const;
+    [[nodiscard]] std::int32_t width() const;
+    [[nodiscard]] std::int32_t height() const;
+    /// The picture as a Format_RGB32 image (a null image when there is none).
+    [[nodiscard]] QImage toImage() const;
 
 private:
-    void changed();
+    friend class PictureGraphic;
+    LUMIVO_NO_EXPORT void changed();
 
     std::shared_ptr<const Bitmap> graphic_;
     std::function<void()> onChange_;
