@@ -39,7 +39,7 @@ void fillPicture(lmvo::TPicture& p, Size s)
     for (int y = 0; y < s.h; ++y)
         for (int x = 0; x < s.w; ++x)
             b.setPixel(x, y, lmvo::Color((x * 7) & 0xFF) << 16 | lmvo::Color((y * 3) & 0xFF) << 8 | 0x40);
-    setGraphic(p, std::move(b));
+    lmvo::setGraphic(p, std::move(b));
 }
 
 double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -86,7 +86,7 @@ void BM_PaintStretched(benchmark::State& state)
     double total = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
-        TTransitionViewPrivate::of(view).Paint();
+        lmvo::TTransitionViewPrivate::of(view).Paint();
         total += seconds(std::chrono::steady_clock::now() - t0);
     }
     reportRatio(state, total);

@@ -113,7 +113,7 @@ int showChild(int argc, char** argv)
     lmvo::processRandom().seed(1);
     form.show();
     const QRect screen = form.screen()->geometry();
-    if (!pumpUntil([&] { return view.ClientRect().width() == screen.width() && view.ClientRect().height() == screen.height(); },
+    if (!pumpUntil([&] { return view.pixelSize() == QSize(screen.width(), screen.height()); },
                    10000))
         return 3;
     auto* preloader = form.findChild<lmvo::PicturePreloader*>();

@@ -7,7 +7,11 @@
 #                         the benchmarks in the optimised build. Only deterministic checks:
 #                         exploratory fuzzing is tools/fuzz.sh, on demand.
 #   tools/build.sh bench  optimised build, full benchmark runs
-#   tools/build.sh package  optimised build, then the Debian package build/release/lumivo_*.deb
+#   tools/build.sh package  optimised build, then the Debian packages in build/release: the
+#                         program's (lumivo_*.deb) and the control library's
+#                         (liblumivo-transitions3_*.deb, liblumivo-transitions-dev_*.deb),
+#                         each checked by lintian
+#   tools/build.sh docs   the control's API reference, build/docs/html/index.html
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -16,7 +20,9 @@ jobs=$(nproc)
 tools/install-deps.sh
 
 release() {
-  cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLMVO_TESTS=OFF >/dev/null
+  # Installed under /usr, the libraries go into the multiarch folder, as Debian places them.
+  cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLMVO_TESTS=OFF \
+        -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
   cmake --build "$root/build/release" -j "$jobs"
 }
 
@@ -62,11 +68,21 @@ bench)
   ;;
 package)
   release
+  rm -f "$root"/build/release/*.deb
   (cd build/release && cpack -G DEB)
-  ls "$root"/build/release/lumivo_*.deb
+  for deb in "$root"/build/release/*.deb; do
+    echo "== lintian $(basename "$deb")"
+    lintian --fail-on error "$deb"
+  done
+  ls "$root"/build/release/*.deb
+  ;;
+docs)
+  mkdir -p build/docs
+  doxygen docs/Doxyfile
+  echo "$root/build/docs/html/index.html"
   ;;
 *)
-  echo "usage: tools/build.sh run|test|bench|package" >&2
+  echo "usage: tools/build.sh run|test|bench|package|docs" >&2
   exit 2
   ;;
 esac

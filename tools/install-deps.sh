@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev libvips-dev libheif-dev libjxl-dev libseccomp-dev
   fonts-noto-cjk xvfb xauth xdotool
   appstream desktop-file-utils weston qt6-wayland
-  dpkg-dev file
+  dpkg-dev file lintian doxygen
 )
 
 missing=()

@@ -221,12 +221,17 @@ void TTransitionViewPrivate::AnimationComplete(const WorkerChannel* sender)
     if (destroying_ || stopping_)
         return;
     QPointer<TTransitionView> self(&q);
-    emit q.busyChanged(false);
-    if (!self)
-        return;
     fire(q.OnComplete);
     if (self)
         emit q.completed();
+    reportIdleIfStill(self);
+}
+
+// The end of a transition is reported last, and only while no handler has started another.
+void TTransitionViewPrivate::reportIdleIfStill(const QPointer<TTransitionView>& self)
+{
+    if (self && !busy_ && !destroying_)
+        emit q.busyChanged(false);
 }
 
 void TTransitionViewPrivate::Stop()
@@ -238,9 +243,8 @@ void TTransitionViewPrivate::Stop()
     stopNow();
     if (!self || busy_ || generation != generation_ || destroying_)
         return;
-    emit q.busyChanged(false);
-    if (self)
-        emit q.stopped();
+    emit q.stopped();
+    reportIdleIfStill(self);
 }
 
 void TTransitionViewPrivate::stopNow()

@@ -92,6 +92,7 @@ private:
     void fireFromQt(const TTransitionView::NotifyEvent& handler) noexcept;
     // Raises busyChanged(false) where nothing may unwind.
     void reportIdle() noexcept;
+    void reportIdleIfStill(const QPointer<TTransitionView>& self);
     [[nodiscard]] bool customDrawWanted() const;
 
     // the in-line loop (TransitionViewInline.cpp)

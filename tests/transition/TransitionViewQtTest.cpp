@@ -82,14 +82,14 @@ TEST(TransitionViewQt, SignalsFollowATransitionAndItsStop)
     QObject::connect(&v, &View::completed, [&] { seen.push_back("completed"); });
     QObject::connect(&v, &View::stopped, [&] { seen.push_back("stopped"); });
     v.Execute();
-    EXPECT_EQ(seen, (std::vector<std::string>{"busy", "started", "50", "100", "idle", "completed"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"busy", "started", "50", "100", "completed", "idle"}));
 
     v.SetManual(true);
     seen.clear();
     v.Execute();
     v.SetProgress(30);
     v.Stop();
-    EXPECT_EQ(seen, (std::vector<std::string>{"busy", "started", "30", "idle", "stopped"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"busy", "started", "30", "stopped", "idle"}));
 }
 
 TEST(TransitionViewQt, ACustomDrawSlotRevealsThroughTheClipItLeaves)

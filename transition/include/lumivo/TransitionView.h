@@ -44,31 +44,31 @@ class TTransitionViewPrivate;
 class LUMIVO_EXPORT TTransitionView : public QWidget {
     Q_OBJECT
     /// The transition style: 1-57 rectangle styles, 58-117 region styles, 0 custom drawing.
-    Q_PROPERTY(int style READ Style WRITE SetStyle)
+    Q_PROPERTY(int style READ Style WRITE setStyle)
     /// Progress added per step, 1 to 100.
-    Q_PROPERTY(int step READ Step WRITE SetStep)
+    Q_PROPERTY(int step READ step WRITE setStep)
     /// Milliseconds per step, 0 to 65535.
-    Q_PROPERTY(int delay READ Delay WRITE SetDelay)
+    Q_PROPERTY(int delay READ delay WRITE setDelay)
     /// Scale the picture to the widget.
-    Q_PROPERTY(bool stretch READ Stretch WRITE SetStretch)
+    Q_PROPERTY(bool stretch READ stretch WRITE setStretch)
     /// With `stretch`: keep the picture's aspect ratio, fitted and centred.
-    Q_PROPERTY(bool stretchFine READ StretchFine WRITE SetStretchFine)
+    Q_PROPERTY(bool stretchFine READ stretchFine WRITE setStretchFine)
     /// Centre the unscaled picture.
-    Q_PROPERTY(bool center READ Center WRITE SetCenter)
+    Q_PROPERTY(bool center READ center WRITE setCenter)
     /// Transitions run from 100 down to 0.
-    Q_PROPERTY(bool reverse READ Reverse WRITE SetReverse)
+    Q_PROPERTY(bool reverse READ reverse WRITE setReverse)
     /// Time the transition on a worker thread; otherwise Execute() runs it in-line.
-    Q_PROPERTY(bool threaded READ Threaded WRITE SetThreaded)
+    Q_PROPERTY(bool threaded READ threaded WRITE setThreaded)
     /// The priority of the next worker thread.
-    Q_PROPERTY(TThreadPriority threadPriority READ ThreadPriority WRITE SetThreadPriority)
+    Q_PROPERTY(TThreadPriority threadPriority READ threadPriority WRITE setThreadPriority)
     /// Resize the widget to each new picture (only with `align` alNone).
-    Q_PROPERTY(bool autoSize READ AutoSize WRITE SetAutoSize)
+    Q_PROPERTY(bool autoSize READ autoSize WRITE setAutoSize)
     /// The caller drives the progress (SetProgress()); no timed animation.
-    Q_PROPERTY(bool manual READ Manual WRITE SetManual)
+    Q_PROPERTY(bool manual READ manual WRITE setManual)
     /// How the background picture fills the widget.
-    Q_PROPERTY(TBackgroundMode bgMode READ BgMode WRITE SetBgMode)
+    Q_PROPERTY(TBackgroundMode bgMode READ bgMode WRITE setBgMode)
     /// alClient makes the widget follow its parent's contents rectangle.
-    Q_PROPERTY(TAlign align READ Align WRITE SetAlign)
+    Q_PROPERTY(TAlign align READ align WRITE setAlign)
     /// The colour behind the pictures.
     Q_PROPERTY(QColor color READ color WRITE setColor)
     /// The picture the next transition brings in.
@@ -76,19 +76,22 @@ class LUMIVO_EXPORT TTransitionView : public QWidget {
     /// The background picture.
     Q_PROPERTY(QPixmap bgPicture READ bgPicturePixmap WRITE setBgPicture)
     /// Where the running transition stands, 0 to 100; writable only while busy.
-    Q_PROPERTY(int progress READ Progress WRITE SetProgress NOTIFY progressChanged STORED false DESIGNABLE false)
+    Q_PROPERTY(int progress READ progress WRITE setProgress NOTIFY progressChanged STORED false DESIGNABLE false)
     /// Whether a transition is under way.
-    Q_PROPERTY(bool busy READ Busy NOTIFY busyChanged STORED false DESIGNABLE false)
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged STORED false DESIGNABLE false)
 
 public:
+    // Unscoped, so that Qt Designer's forms name the values as uic's code needs them
+    // (TTransitionView::bmTiled); TBackgroundMode::bmTiled works as well.
+
     /// How the background picture fills the widget.
-    enum class TBackgroundMode : std::uint8_t { bmNone, bmTiled, bmStretched, bmCentered };
+    enum TBackgroundMode : std::uint8_t { bmNone, bmTiled, bmStretched, bmCentered };
     Q_ENUM(TBackgroundMode)
     /// alClient: the widget covers its parent's contents rectangle and follows its resizes.
-    enum class TAlign { alNone, alClient };
+    enum TAlign { alNone, alClient };
     Q_ENUM(TAlign)
     /// The priority of the worker thread, from idle to time-critical.
-    enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+    enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
     Q_ENUM(TThreadPriority)
 
     /// The number of the last style.
@@ -147,8 +150,44 @@ public:
     /// The background colour as 0xRRGGBB (the type is spelt in full: the getter hides its name).
     [[nodiscard]] std::uint32_t Color() const;
     void SetColor(std::uint32_t value);
+    ///@}
+
+    /// @name Qt-style accessors
+    /// The same properties under Qt's names, as Qt Designer's generated code calls them. The
+    /// style is read with Style(): style() is QWidget's.
+    ///@{
+    using QWidget::setStyle;
+    void setStyle(int value) { SetStyle(value); }
+    [[nodiscard]] int step() const { return Step(); }
+    void setStep(int value) { SetStep(value); }
+    [[nodiscard]] int delay() const { return Delay(); }
+    /// Kept within 0 ... 65535.
+    void setDelay(int value) { SetDelay(std::uint16_t(value < 0 ? 0 : value > 65535 ? 65535 : value)); }
+    [[nodiscard]] bool stretch() const { return Stretch(); }
+    void setStretch(bool value) { SetStretch(value); }
+    [[nodiscard]] bool stretchFine() const { return StretchFine(); }
+    void setStretchFine(bool value) { SetStretchFine(value); }
+    [[nodiscard]] bool center() const { return Center(); }
+    void setCenter(bool value) { SetCenter(value); }
+    [[nodiscard]] bool reverse() const { return Reverse(); }
+    void setReverse(bool value) { SetReverse(value); }
+    [[nodiscard]] bool threaded() const { return Threaded(); }
+    void setThreaded(bool value) { SetThreaded(value); }
+    [[nodiscard]] TThreadPriority threadPriority() const { return ThreadPriority(); }
+    void setThreadPriority(TThreadPriority value) { SetThreadPriority(value); }
+    [[nodiscard]] bool autoSize() const { return AutoSize(); }
+    void setAutoSize(bool value) { SetAutoSize(value); }
+    [[nodiscard]] bool manual() const { return Manual(); }
+    void setManual(bool value) { SetManual(value); }
+    [[nodiscard]] TBackgroundMode bgMode() const { return BgMode(); }
+    void setBgMode(TBackgroundMode value) { SetBgMode(value); }
+    [[nodiscard]] TAlign align() const { return Align(); }
+    void setAlign(TAlign value) { SetAlign(value); }
     [[nodiscard]] QColor color() const;
     void setColor(const QColor& value);
+    [[nodiscard]] int progress() const { return Progress(); }
+    void setProgress(int value) { SetProgress(value); }
+    [[nodiscard]] bool busy() const { return Busy(); }
     ///@}
 
     /// @name Pictures
@@ -204,7 +243,8 @@ public:
 Q_SIGNALS:
     /// The progress has changed; during a transition its frame is drawn by then.
     void progressChanged(int progress);
-    /// A transition has begun (before its first frame) or ended (completed, stopped or failed).
+    /// A transition has begun (before started()) or ended (after completed() or stopped(), or
+    /// when it failed; not when a handler of its end has started the next one).
     void busyChanged(bool busy);
     /// A transition has begun; its first frame follows.
     void started();
