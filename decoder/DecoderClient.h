@@ -35,9 +35,10 @@ void startDecoderAhead();
 // Processes waiting are ended. For tests.
 void setDecoderProgram(const std::string& path);
 
-// Where lmvo-decode is: $LMVO_DECODER when set; else beside the running program, or in
-// ../libexec/lumivo from it (an installed layout); else where this build put it, for a program
-// run from the build tree; else where it is installed.
+// Where lmvo-decode is: $LMVO_DECODER when set; else where it is installed relative to the
+// control's library that holds this code (libexec/lumivo of the library's prefix); else beside
+// the running program, or in ../libexec/lumivo from it (an installed layout); else where this
+// build put it, for a program or library run from the build tree; else where it is installed.
 [[nodiscard]] std::string decoderProgram();
 
 } // namespace lmvo

@@ -2,8 +2,9 @@
 // through the chosen style. The window is DemoWindow.ui, drawn in Qt Designer.
 //
 //   transition-demo [FIRST SECOND]     pictures from files, or two drawn ones
-//   transition-demo --check STYLE      renders three frames of STYLE offscreen and checks
-//                                      that the last one is the new picture (exit 0)
+//   transition-demo --check STYLE      renders three frames of STYLE offscreen, the new
+//                                      picture loaded from a file, and checks that the last
+//                                      frame is that picture (exit 0)
 #include "ui_DemoWindow.h"
 
 #include <lumivo/TransitionView.h>
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
@@ -63,7 +65,14 @@ int check(int style)
     view.SetThreaded(true);
     view.SetStyle(style);
     view.SetStep(34);
-    view.setPicture(second);
+    // The second picture comes from a file, as most do: decoded by the library's own helper.
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("second.png"));
+    QString error;
+    if (!second.save(file) || !view.loadPicture(file, &error)) {
+        std::printf("cannot load %s: %s\n", qPrintable(file), qPrintable(error));
+        return 1;
+    }
     view.Execute();
     return QApplication::exec();
 }

@@ -5,7 +5,8 @@
 #include "scan/SharedState.h"
 #include "tests/forms/OffscreenScreens.h"
 #include "tests/support/AwaitEvents.h"
-#include "transition/TransitionView.h"
+
+#include <lumivo/TransitionView.h>
 
 #include <QImage>
 #include <QScreen>
@@ -47,8 +48,8 @@ TEST(ScreenUnplugged, MovesTheShowToAnotherScreenWithItsPicture)
         return awaitEvents([&] { return form.geometry() == s.geometry && form.screen()->name() == s.name; });
     };
     const auto centre = [&form] {
-        const Bitmap& b = form.TransitionView()->DisplayBitmap();
-        return b.isEmpty() ? Color(0) : b.pixel(b.width() / 2, b.height() / 2);
+        const QImage b = form.TransitionView()->currentFrame();
+        return b.isNull() ? Color(0) : Color(b.pixel(b.width() / 2, b.height() / 2) & 0xFFFFFF);
     };
     form.show();
     ASSERT_TRUE(covers(test::kMonitor));
