@@ -32,9 +32,11 @@ public:
     void setOnChange(std::function<void()> handler);
 
     /// Loads a file (`path` in the file system's own bytes) by its extension: JPEG, PNG, GIF,
-    /// BMP, TIFF, WebP, HEIF/HEIC, AVIF and the other formats Lumivo shows, upright by the
-    /// file's orientation and in sRGB. On failure throws a std::runtime_error whose text names
-    /// the file, and keeps the previous picture without notifying.
+    /// BMP, TIFF, WebP, HEIF/HEIC, AVIF, JPEG XL and the other formats Lumivo shows, upright by
+    /// the file's orientation and in sRGB. The file is decoded in a separate process under a
+    /// memory ceiling and a system-call filter (lmvo-decode, installed with the library), so a
+    /// hostile file cannot harm the calling program. On failure throws a std::runtime_error
+    /// whose text names the file, and keeps the previous picture without notifying.
     void LoadFromFile(const std::string& path);
     /// The same without exceptions: false on failure, with the reason in `errorMessage`.
     bool load(const QString& fileName, QString* errorMessage = nullptr);
