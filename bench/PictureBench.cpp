@@ -5,7 +5,10 @@
 // their colours costs. The pictures are made here, from one generated scene,
 // by libvips (BMP by Qt); formats the loader does not read are reported and skipped.
 #include "bench/Baseline.h"
+#include "decoder/DecodeRequest.h"
 #include "decoder/DecoderClient.h"
+#include "decoder/ReplyParser.h"
+#include "decoder/SharedPixels.h"
 #include "picture/PictureLoad.h"
 #include "tests/support/VipsWritten.h"
 
@@ -19,6 +22,8 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+
+#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -163,6 +168,38 @@ void BM_ProcessBoundary(benchmark::State& state, lmvo::DisplaySize size, double 
     state.counters["ratio_to_target"] = boundaryMs / targetMs;
 }
 
+// The part of the boundary that grows with the picture, without the noise of two processes on a
+// shared machine: a picture made in shared memory, as the decoder process makes it, sealed,
+// then checked, mapped and populated as the program takes it; less the same picture made with
+// new[], as a decode in process makes it.
+void BM_PixelHandover(benchmark::State& state, lmvo::DisplaySize size)
+{
+    lmvo::decoder::Request request;
+    request.width = size.width;
+    request.height = size.height;
+    lmvo::decoder::ReplyHeader header;
+    header.status = lmvo::decoder::ReplyStatus::Picture;
+    header.width = size.width;
+    header.height = size.height;
+    const auto* message = reinterpret_cast<const unsigned char*>(&header);
+    double handedOver = 0, inProcess = 0;
+    for (auto _ : state) {
+        handedOver += lmvo::bench::medianSeconds(
+            [&] {
+                lmvo::Bitmap::setPixelAllocator(&lmvo::decoder::sharedPixelAllocator());
+                lmvo::Bitmap picture(size.width, size.height);
+                lmvo::Bitmap::setPixelAllocator(nullptr);
+                lmvo::UniqueFd pixels = lmvo::decoder::takePixelStore(picture.bits());
+                picture = lmvo::Bitmap();
+                ::fcntl(pixels.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE);
+                benchmark::DoNotOptimize(lmvo::decoder::pictureOfReply({message, sizeof header}, std::move(pixels), request));
+            },
+            1);
+        inProcess += lmvo::bench::medianSeconds([&] { benchmark::DoNotOptimize(lmvo::Bitmap(size.width, size.height)); }, 1);
+    }
+    state.counters["handover_ms"] = (handedOver - inProcess) / double(state.iterations()) * 1e3;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -192,6 +229,11 @@ int main(int argc, char** argv)
                                  lmvo::DisplaySize{3840, 2160, lmvo::FitMode::FitInside}, 25.0)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
+    for (const lmvo::DisplaySize size : {lmvo::DisplaySize{1920, 1080}, lmvo::DisplaySize{3840, 2160}})
+        benchmark::RegisterBenchmark(("BM_PixelHandover/" + std::to_string(size.width) + "x" + std::to_string(size.height)).c_str(),
+                                     BM_PixelHandover, size)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     vips_shutdown();

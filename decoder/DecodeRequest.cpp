@@ -1,5 +1,6 @@
 #include "decoder/DecodeRequest.h"
 
+#include "decoder/SharedPixels.h"
 #include "picture/PictureFile.h"
 #include "picture/PictureLoad.h"
 
@@ -35,8 +36,32 @@ std::optional<DisplaySize> sizeOf(const Request& request)
     return DisplaySize{request.width, request.height, FitMode(request.fit)};
 }
 
-// The rows written into a memfd, then sealed: from then on neither side can change its size or
-// content, so what the parent checked is what it maps.
+void seal(int fd)
+{
+    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0)
+        throw PictureError::fromErrno(errno);
+}
+
+// The picture goes over in the memfd it was decoded into when the shared allocator gave its
+// pixels (lmvo-decode), else as a copy.
+Answer pictureAnswer(Bitmap picture)
+{
+    Answer answer;
+    answer.header.status = ReplyStatus::Picture;
+    answer.header.width = picture.width();
+    answer.header.height = picture.height();
+    answer.pixels = takePixelStore(picture.bits());
+    if (!answer.pixels)
+        answer.pixels = sealedPixels(picture);
+    picture = Bitmap(); // its shared mapping must go before the memfd is sealed against writing
+    seal(answer.pixels.get());
+    return answer;
+}
+
+} // namespace
+
+// From the seals on neither side can change the memfd's size or content, so what the parent
+// checked is what it maps.
 UniqueFd sealedPixels(const Bitmap& picture)
 {
     const std::size_t bytes = std::size_t(picture.width()) * std::size_t(picture.height()) * 4;
@@ -52,22 +77,8 @@ UniqueFd sealedPixels(const Bitmap& picture)
             throw PictureError::fromErrno(n < 0 ? errno : EIO);
         done += std::size_t(n);
     }
-    if (::fcntl(fd.get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0)
-        throw PictureError::fromErrno(errno);
     return fd;
 }
-
-Answer pictureAnswer(const Bitmap& picture)
-{
-    Answer answer;
-    answer.header.status = ReplyStatus::Picture;
-    answer.header.width = picture.width();
-    answer.header.height = picture.height();
-    answer.pixels = sealedPixels(picture);
-    return answer;
-}
-
-} // namespace
 
 Answer answerRequest(const Request& request, int file)
 {

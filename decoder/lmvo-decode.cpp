@@ -3,6 +3,7 @@
 #include "decoder/DecodeRequest.h"
 #include "decoder/Sandbox.h"
 #include "decoder/Serve.h"
+#include "decoder/SharedPixels.h"
 #include "picture/PictureLoad.h"
 
 #include <cstdio>
@@ -37,6 +38,7 @@ int main()
         std::fprintf(stderr, "lmvo-decode: %s\n", e.what());
     }
     lmvo::decoder::enterSandbox();
+    lmvo::Bitmap::setPixelAllocator(&lmvo::decoder::sharedPixelAllocator());
     const int status = lmvo::decoder::serveRequests(lmvo::decoder::kSocketFd, lmvo::decoder::answerRequest);
     std::fflush(stderr);
     ::_exit(status); // no teardown of the libraries: nothing of theirs needs to outlive the process

@@ -163,20 +163,33 @@ Rect visiblePart(i64 l, i64 t, i64 r, i64 b, const Rect& bounds)
 
 } // namespace
 
+namespace {
+
+const PixelAllocator* pixelAllocator = nullptr;
+
+} // namespace
+
 void BitmapPixelRelease::operator()(std::uint32_t* pixels) const
 {
     if (borrowed)
         return;
-    if (mappedBytes != 0)
+    if (allocator)
+        allocator->release(pixels, mappedBytes);
+    else if (mappedBytes != 0)
         ::munmap(pixels, mappedBytes);
     else
         delete[] pixels;
 }
 
+void Bitmap::setPixelAllocator(const PixelAllocator* allocator) { pixelAllocator = allocator; }
+
 Bitmap::Pixels Bitmap::allocatePixels(std::int32_t w, std::int32_t h)
 {
-    return Pixels(std::make_unique_for_overwrite<std::uint32_t[]>(std::size_t(w) * std::size_t(h)).release(),
-                  BitmapPixelRelease{});
+    const std::size_t count = std::size_t(w) * std::size_t(h);
+    if (pixelAllocator)
+        if (std::uint32_t* pixels = pixelAllocator->allocate(count * 4))
+            return Pixels(pixels, BitmapPixelRelease{count * 4, false, pixelAllocator});
+    return Pixels(std::make_unique_for_overwrite<std::uint32_t[]>(count).release(), BitmapPixelRelease{});
 }
 
 Bitmap Bitmap::adoptMapping(std::int32_t width, std::int32_t height, void* mapping, std::size_t bytes)

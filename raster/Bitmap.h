@@ -17,11 +17,21 @@ using Color = std::uint32_t;
 [[nodiscard]] constexpr std::uint32_t pixelOf(Color c) { return 0xFF000000u | (c & 0xFFFFFFu); }
 [[nodiscard]] constexpr Color colorOf(std::uint32_t pixel) { return pixel & 0xFFFFFFu; }
 
-// Frees a bitmap's pixels from new[], or unmaps them when they came as a mapping; the rows of
-// a wrapped bitmap are someone else's and stay.
+// Where the pixels of new bitmaps come from: new[] unless a process puts in its own (the decoder
+// process takes them from shared memory that it can hand over without a copy). `allocate`
+// returns memory for `bytes`, or nullptr to leave it to new[]; `release` gives it back.
+struct PixelAllocator {
+    std::uint32_t* (*allocate)(std::size_t bytes);
+    void (*release)(std::uint32_t* pixels, std::size_t bytes);
+};
+
+// Frees a bitmap's pixels: through the allocator that gave them, by unmapping them when they
+// came as a mapping, else with delete[]; the rows of a wrapped bitmap are someone else's and
+// stay.
 struct BitmapPixelRelease {
-    std::size_t mappedBytes = 0;
+    std::size_t mappedBytes = 0; // of a mapping, or of the allocator's memory
     bool borrowed = false;
+    const PixelAllocator* allocator = nullptr;
     void operator()(std::uint32_t* pixels) const;
 };
 
@@ -51,6 +61,8 @@ public:
     // reading: nothing may draw on it (it may share the rows with others).
     [[nodiscard]] static Bitmap wrap(std::int32_t width, std::int32_t height, const std::uint32_t* rows,
                                      std::shared_ptr<const void> owner);
+    // The allocator of every bitmap's pixels from now on (none: new[]). It must outlive them.
+    static void setPixelAllocator(const PixelAllocator* allocator);
 
     [[nodiscard]] Bitmap clone() const;
     // Back to the state of a new bitmap of this size (black, white brush, no clip), keeping

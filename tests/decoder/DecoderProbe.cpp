@@ -9,6 +9,7 @@
 #include "decoder/DecodeRequest.h"
 #include "decoder/Sandbox.h"
 #include "decoder/Serve.h"
+#include "decoder/SharedPixels.h"
 #include "picture/PictureLoad.h"
 
 #include <csignal>
@@ -76,5 +77,6 @@ int main()
 {
     lmvo::startPictureLibraries();
     enterSandbox();
+    lmvo::Bitmap::setPixelAllocator(&sharedPixelAllocator());
     ::_exit(serveRequests(kSocketFd, misbehave));
 }
