@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "forms/ErrorReporter.h"
+#include "forms/PictureErrorText.h"
 
 #include <clocale>
 #include <exception>
@@ -40,6 +41,8 @@ bool LumivoApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
+    } catch (const PictureError& e) {
+        reportError(pictureErrorText(e));
     } catch (const std::exception& e) {
         reportError(QString::fromUtf8(e.what()));
     } catch (...) {

@@ -1,5 +1,7 @@
 #include "forms/ErrorReporter.h"
 
+#include "forms/PictureErrorText.h"
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -176,6 +178,8 @@ bool guarded(const std::function<void()>& handler) noexcept
     try {
         handler();
         return true;
+    } catch (const PictureError& e) {
+        reportError(pictureErrorText(e));
     } catch (const std::exception& e) {
         reportError(QString::fromUtf8(e.what()));
     } catch (...) {

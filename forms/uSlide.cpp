@@ -1,6 +1,7 @@
 #include "forms/uSlide.h"
 
 #include "forms/ErrorReporter.h"
+#include "forms/PictureErrorText.h"
 #include "forms/PointerHider.h"
 #include "forms/ScreenCover.h"
 #include "scan/SharedState.h"
@@ -328,7 +329,8 @@ void Tfrm_slide::ShowNext()
             break;
         }
         failed.insert(index);
-        reportFailure(index, got.error);
+        if (got.error)
+            reportFailure(index, *got.error);
     }
     if (!self)
         return;
@@ -392,10 +394,10 @@ void Tfrm_slide::present(Bitmap&& picture)
 }
 
 // A file counts as reported once its report is queued: the reporter loses none.
-void Tfrm_slide::reportFailure(std::size_t index, const QString& message)
+void Tfrm_slide::reportFailure(std::size_t index, const PictureError& error)
 {
     if (reportedFailures_.insert(index).second)
-        reportError(message);
+        reportError(pictureErrorText(error));
 }
 
 DisplaySize Tfrm_slide::PictureSize() const

@@ -94,7 +94,7 @@ private:
     // What a tick gets for one picture of the list.
     struct Outcome {
         std::optional<Bitmap> picture;
-        QString error;
+        std::optional<PictureError> error;
         bool abandoned = false; // the show was paused or ended while the tick waited
     };
 
@@ -105,7 +105,7 @@ private:
     std::size_t takeStep(std::int32_t& position);
     Outcome obtain(std::size_t index);
     void present(Bitmap&& picture);
-    void reportFailure(std::size_t index, const QString& message);
+    void reportFailure(std::size_t index, const PictureError& error);
     void prepareAhead();
     void preparedArrived();
     void endShow();

@@ -1,61 +1,40 @@
 #include "picture/PictureError.h"
 
-#include <QCoreApplication>
-#include <QFile>
-
 #include <cerrno>
 #include <system_error>
 
 namespace lmvo {
 namespace {
 
-constexpr char Context[] = "lmvo::PictureError";
-
-struct Reason {
-    PictureProblem problem;
-    const char* text;
-};
-
-// The plain reasons, first in every message about a picture.
-constexpr Reason Reasons[] = {
-    {PictureProblem::Damaged, QT_TRANSLATE_NOOP("lmvo::PictureError", "文件已损坏，或不是图片")},
-    {PictureProblem::Removed, QT_TRANSLATE_NOOP("lmvo::PictureError", "文件已被删除")},
-    {PictureProblem::Unreadable, QT_TRANSLATE_NOOP("lmvo::PictureError", "无法读取文件")},
-    {PictureProblem::NotAFile, QT_TRANSLATE_NOOP("lmvo::PictureError", "这是文件夹或设备，不是文件")},
-    {PictureProblem::UnknownType, QT_TRANSLATE_NOOP("lmvo::PictureError", "不能显示这种类型的文件")},
-    {PictureProblem::Unsupported, QT_TRANSLATE_NOOP("lmvo::PictureError", "不能显示这种图片")},
-    {PictureProblem::TooLarge, QT_TRANSLATE_NOOP("lmvo::PictureError", "图片太大，无法显示")},
-    {PictureProblem::NoMemory, QT_TRANSLATE_NOOP("lmvo::PictureError", "内存不足，无法显示图片")},
-    {PictureProblem::TooCostly, QT_TRANSLATE_NOOP("lmvo::PictureError", "图片太大或损坏过重，无法显示")},
-    {PictureProblem::DecoderStopped, QT_TRANSLATE_NOOP("lmvo::PictureError", "图片的解码程序意外停止")},
-    {PictureProblem::NotShown, QT_TRANSLATE_NOOP("lmvo::PictureError", "无法显示图片")},
-};
-// A damaged file whose decoder says what it should have been.
-const char* const DamagedFormat = QT_TRANSLATE_NOOP("lmvo::PictureError", "文件已损坏，或不是 %1 图片");
-// The file in straight quotes, which no language's punctuation around it is mistaken for.
-const char* const WithDetail = QT_TRANSLATE_NOOP("lmvo::PictureError", "%1：\"%2\"（%3）");
-const char* const WithoutDetail = QT_TRANSLATE_NOOP("lmvo::PictureError", "%1：\"%2\"");
-
-QString translated(const char* text) { return QCoreApplication::translate(Context, text); }
-
-QString reasonText(PictureProblem problem, const std::string& format)
+// The reasons in plain English, for logs and tools; a user reads them in a box in the user's
+// language.
+std::string englishReason(PictureProblem problem, const std::string& format)
 {
-    if (problem == PictureProblem::Damaged && !format.empty())
-        return translated(DamagedFormat).arg(QString::fromStdString(format));
-    for (const Reason& r : Reasons)
-        if (r.problem == problem)
-            return translated(r.text);
-    return translated(Reasons[0].text);
+    switch (problem) {
+    case PictureProblem::Damaged:
+        return format.empty() ? "The file is damaged or is not a picture"
+                              : "The file is damaged or is not a " + format + " picture";
+    case PictureProblem::Removed: return "The file was removed";
+    case PictureProblem::Unreadable: return "The file cannot be read";
+    case PictureProblem::NotAFile: return "This is a folder or a device, not a file";
+    case PictureProblem::UnknownType: return "Files of this type cannot be shown";
+    case PictureProblem::Unsupported: return "Pictures of this kind cannot be shown";
+    case PictureProblem::TooLarge: return "The picture is too large to show";
+    case PictureProblem::NoMemory: return "There is not enough memory to show the picture";
+    case PictureProblem::TooCostly: return "The picture is too large or too damaged to show";
+    case PictureProblem::DecoderStopped: return "The picture's decoder stopped";
+    case PictureProblem::NotShown: break;
+    }
+    return "The picture cannot be shown";
 }
 
-std::string message(PictureProblem problem, const std::string& detail, const std::string& format,
-                    const std::string& file)
+std::string line(PictureProblem problem, const std::string& detail, const std::string& format,
+                 const std::string& file)
 {
-    const QString reason = reasonText(problem, format);
-    const QString name = QFile::decodeName(QByteArray::fromStdString(file));
-    const QString text = detail.empty() ? translated(WithoutDetail).arg(reason, name)
-                                        : translated(WithDetail).arg(reason, name, QString::fromLocal8Bit(detail));
-    return text.toStdString();
+    std::string text = englishReason(problem, format) + ": \"" + file + "\"";
+    if (!detail.empty())
+        text += " (" + detail + ")";
+    return text;
 }
 
 PictureProblem problemOfErrno(int error)
@@ -90,12 +69,10 @@ PictureError PictureError::fromErrno(int error)
     return PictureError(std::error_code(error, std::generic_category()).message(), problemOfErrno(error));
 }
 
-std::string PictureError::reason() const { return reasonText(problem_, format_).toStdString(); }
-
 PictureError PictureError::about(const std::string& file, const std::string& expected) const
 {
     const std::string& format = format_.empty() ? expected : format_;
-    return {message(problem_, detail_, format, file), problem_, detail_, format, file};
+    return {line(problem_, detail_, format, file), problem_, detail_, format, file};
 }
 
 } // namespace lmvo

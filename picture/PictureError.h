@@ -22,10 +22,11 @@ enum class PictureProblem : std::uint8_t {
     NotShown,    // anything else
 };
 
-// A picture that could not be loaded. It carries the plain reason and the detail (the
-// library's or the system's own words, or the numbers behind a limit); `about` names the file,
-// and from then on `what()` is the text for the user: "<reason>: "<file>" (<detail>)", in the
-// user's language. Before that, `what()` is the detail.
+// A picture that could not be loaded, as data: the problem, the file (once `about` has named
+// it), the format the decoder expected, and the detail (the library's or the system's own
+// words, or the numbers behind a limit). The text a user reads is built from these where the
+// box is made, in the user's language. `what()` is a plain English line for logs and tools:
+// "<reason>: "<file>" (<detail>)" once the file is named, the detail before.
 class PictureError : public std::runtime_error {
 public:
     // `format` names the format the decoder expected ("JPEG"), for a damaged file.
@@ -38,12 +39,10 @@ public:
     // did not say.
     [[nodiscard]] PictureError about(const std::string& file, const std::string& expected = {}) const;
 
-    // The plain reason in the user's language, as the text about a file begins.
-    [[nodiscard]] std::string reason() const;
     [[nodiscard]] PictureProblem problem() const { return problem_; }
     [[nodiscard]] const std::string& detail() const { return detail_; }
     [[nodiscard]] const std::string& format() const { return format_; }
-    [[nodiscard]] const std::string& file() const { return file_; }
+    [[nodiscard]] const std::string& file() const { return file_; } // native bytes
 
 private:
     PictureError(const std::string& text, PictureProblem problem, std::string detail, std::string format,

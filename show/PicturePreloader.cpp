@@ -2,7 +2,6 @@
 
 #include "base/Clock.h"
 #include "decoder/DecoderClient.h"
-#include "picture/PictureError.h"
 
 #include <QMetaObject>
 
@@ -11,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <utility>
 
 namespace lmvo {
@@ -133,8 +133,12 @@ PreparedPicture PicturePreloader::Shared::load(const Job& job) const
         out.picture = loader(job.request.path, job.request.size, job.stop.get_token());
     } catch (const PictureCancelled&) {
         throw;
+    } catch (const PictureError& e) {
+        out.error = e;
+    } catch (const std::bad_alloc&) {
+        out.error = PictureError({}, PictureProblem::NoMemory).about(job.request.path);
     } catch (const std::exception& e) {
-        out.error = QString::fromUtf8(e.what());
+        out.error = PictureError(e.what(), PictureProblem::NotShown).about(job.request.path);
     }
     return out;
 }

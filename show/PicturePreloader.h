@@ -1,10 +1,10 @@
 #pragma once
 
 #include "picture/DisplaySize.h"
+#include "picture/PictureError.h"
 #include "raster/Bitmap.h"
 
 #include <QObject>
-#include <QString>
 
 #include <cstddef>
 #include <cstdint>
@@ -42,8 +42,8 @@ struct PictureRequest {
 // A prepared picture, or why it could not be had.
 struct PreparedPicture {
     PictureRequest request;
-    std::optional<Bitmap> picture; // none when the load failed
-    QString error;
+    std::optional<Bitmap> picture;      // none when the load failed
+    std::optional<PictureError> error; // why, naming the file; none when it loaded
     FileStamp stamp; // of the file as it was before it was read
 };
 
