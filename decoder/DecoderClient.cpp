@@ -14,10 +14,12 @@
 #include <functional>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -160,6 +162,23 @@ void sendRequest(const DecoderProcess& process, const Request& request, int file
     throw PictureError::fromErrno(sent < 0 ? errno : EIO);
 }
 
+// A process that could not install its system-call filter decodes under its limits alone: the
+// user is told once in the program's life, on stderr.
+void noteUnfiltered(std::span<const unsigned char> message)
+{
+    decoder::ReplyHeader header;
+    if (message.size() < sizeof header)
+        return;
+    std::memcpy(&header, message.data(), sizeof header);
+    static std::once_flag told;
+    if (header.magic == decoder::kReplyMagic && header.unfiltered != 0)
+        std::call_once(told, [] {
+            std::fputs("lmvo: the system-call filter of the picture decoder cannot be installed here; pictures "
+                       "are decoded under its memory and time limits alone\n",
+                       stderr);
+        });
+}
+
 // The reply waiting on the socket: the message and the descriptor that came with it. More than
 // one descriptor, or a message cut short, breaks the protocol.
 Bitmap receiveReply(const DecoderProcess& process, const Request& request)
@@ -194,6 +213,7 @@ Bitmap receiveReply(const DecoderProcess& process, const Request& request)
     if (fds.size() > 1 || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0)
         throw PictureError("its answer was malformed: more than it may send", PictureProblem::DecoderStopped);
     UniqueFd pixels = fds.empty() ? UniqueFd() : std::move(fds.front());
+    noteUnfiltered({bytes.data(), std::size_t(got)});
     return decoder::pictureOfReply({bytes.data(), std::size_t(got)}, std::move(pixels), request);
 }
 

@@ -39,6 +39,7 @@ struct ReplyHeader {
     std::int32_t height = 0;
     std::uint32_t detailBytes = 0;
     char format[kFormatBytes] = {}; // the format a damaged file should have been in, NUL-terminated
+    std::uint8_t unfiltered = 0;    // 1: the process runs without its system-call filter
 };
 
 constexpr std::size_t kMaxReplyBytes = sizeof(ReplyHeader) + kMaxDetailBytes;

@@ -101,7 +101,8 @@ int serveRequests(int socket, const Answerer& answer)
         if (got.ended)
             return 0;
         limitTimeOfNextPicture();
-        const Answer reply = got.wellFormed ? answer(got.request, got.file.get()) : malformedRequest();
+        Answer reply = got.wellFormed ? answer(got.request, got.file.get()) : malformedRequest();
+        reply.header.unfiltered = filtered() ? 0 : 1;
         if (!send(socket, reply))
             return 0;
     }
