@@ -4,6 +4,7 @@
 #include "base/Clock.h"
 #include "base/UniqueFd.h"
 #include "decoder/DecoderProcess.h"
+#include "decoder/Messages.h"
 #include "decoder/Protocol.h"
 #include "decoder/ReplyParser.h"
 #include "picture/PictureFile.h"
@@ -139,22 +140,8 @@ private:
 
 void sendRequest(const DecoderProcess& process, const Request& request, int file)
 {
-    iovec data{const_cast<Request*>(&request), sizeof request};
-    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(int))> control{};
-    msghdr message{};
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    message.msg_control = control.data();
-    message.msg_controllen = control.size();
-    cmsghdr* c = CMSG_FIRSTHDR(&message);
-    c->cmsg_level = SOL_SOCKET;
-    c->cmsg_type = SCM_RIGHTS;
-    c->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(c), &file, sizeof file);
-    ssize_t sent = 0;
-    do
-        sent = ::sendmsg(process.socket(), &message, MSG_NOSIGNAL);
-    while (sent < 0 && errno == EINTR);
+    const ssize_t sent =
+        decoder::sendMessage(process.socket(), {reinterpret_cast<const unsigned char*>(&request), sizeof request}, file);
     if (sent == ssize_t(sizeof request))
         return;
     if (sent < 0 && (errno == EPIPE || errno == ECONNRESET || errno == ECONNREFUSED))
@@ -184,33 +171,14 @@ void noteUnfiltered(std::span<const unsigned char> message)
 Bitmap receiveReply(const DecoderProcess& process, const Request& request)
 {
     std::vector<unsigned char> bytes(decoder::kMaxReplyBytes + 1);
-    iovec data{bytes.data(), bytes.size()};
-    alignas(cmsghdr) std::array<char, CMSG_SPACE(4 * sizeof(int))> control{};
-    msghdr message{};
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    message.msg_control = control.data();
-    message.msg_controllen = control.size();
-    ssize_t got = 0;
-    do
-        got = ::recvmsg(process.socket(), &message, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
-    while (got < 0 && errno == EINTR);
-    std::vector<UniqueFd> fds;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
-            continue;
-        const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        for (std::size_t i = 0; i < count; ++i) {
-            int fd = -1;
-            std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
-            fds.emplace_back(fd);
-        }
-    }
+    decoder::Received reply = decoder::receiveMessage(process.socket(), bytes, MSG_DONTWAIT);
+    const ssize_t got = reply.bytes;
+    std::vector<UniqueFd>& fds = reply.fds;
     if (got == 0 && fds.empty())
         throw ProcessEnded{};
     if (got < 0)
         throw PictureError::fromErrno(errno);
-    if (fds.size() > 1 || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0)
+    if (fds.size() > 1 || reply.truncated)
         throw PictureError("its answer was malformed: more than it may send", PictureProblem::DecoderStopped);
     UniqueFd pixels = fds.empty() ? UniqueFd() : std::move(fds.front());
     noteUnfiltered({bytes.data(), std::size_t(got)});

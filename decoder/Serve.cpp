@@ -1,5 +1,6 @@
 #include "decoder/Serve.h"
 
+#include "decoder/Messages.h"
 #include "decoder/Sandbox.h"
 #include "picture/PictureError.h"
 
@@ -13,45 +14,24 @@
 namespace lmvo::decoder {
 namespace {
 
-struct Received {
+struct Incoming {
     bool ended = false;
     bool wellFormed = false;
     Request request;
     UniqueFd file;
 };
 
-Received receive(int socket)
+Incoming receive(int socket)
 {
-    Received out;
-    iovec data{&out.request, sizeof out.request};
-    alignas(cmsghdr) std::array<char, CMSG_SPACE(4 * sizeof(int))> control{};
-    msghdr message{};
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    message.msg_control = control.data();
-    message.msg_controllen = control.size();
-    ssize_t got = 0;
-    do
-        got = ::recvmsg(socket, &message, MSG_CMSG_CLOEXEC);
-    while (got < 0 && errno == EINTR);
-    if (got <= 0) {
+    Incoming out;
+    Received got = receiveMessage(socket, {reinterpret_cast<unsigned char*>(&out.request), sizeof out.request});
+    if (got.bytes <= 0) {
         out.ended = true;
         return out;
     }
-    std::vector<UniqueFd> fds;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
-            continue;
-        for (std::size_t i = 0; i < (c->cmsg_len - CMSG_LEN(0)) / sizeof(int); ++i) {
-            int fd = -1;
-            std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
-            fds.emplace_back(fd);
-        }
-    }
-    out.wellFormed = got == ssize_t(sizeof out.request) && fds.size() == 1 &&
-                     (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) == 0;
+    out.wellFormed = got.bytes == ssize_t(sizeof out.request) && got.fds.size() == 1 && !got.truncated;
     if (out.wellFormed)
-        out.file = std::move(fds.front());
+        out.file = std::move(got.fds.front());
     return out;
 }
 
@@ -60,26 +40,7 @@ bool send(int socket, const Answer& answer)
     std::vector<unsigned char> bytes(sizeof answer.header + answer.detail.size());
     std::memcpy(bytes.data(), &answer.header, sizeof answer.header);
     std::memcpy(bytes.data() + sizeof answer.header, answer.detail.data(), answer.detail.size());
-    iovec data{bytes.data(), bytes.size()};
-    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(int))> control{};
-    msghdr message{};
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    if (answer.pixels) {
-        message.msg_control = control.data();
-        message.msg_controllen = control.size();
-        cmsghdr* c = CMSG_FIRSTHDR(&message);
-        c->cmsg_level = SOL_SOCKET;
-        c->cmsg_type = SCM_RIGHTS;
-        c->cmsg_len = CMSG_LEN(sizeof(int));
-        const int fd = answer.pixels.get();
-        std::memcpy(CMSG_DATA(c), &fd, sizeof fd);
-    }
-    ssize_t sent = 0;
-    do
-        sent = ::sendmsg(socket, &message, MSG_NOSIGNAL);
-    while (sent < 0 && errno == EINTR);
-    return sent == ssize_t(bytes.size());
+    return sendMessage(socket, bytes, answer.pixels ? answer.pixels.get() : -1) == ssize_t(bytes.size());
 }
 
 Answer malformedRequest()
@@ -97,7 +58,7 @@ Answer malformedRequest()
 int serveRequests(int socket, const Answerer& answer)
 {
     for (;;) {
-        Received got = receive(socket);
+        Incoming got = receive(socket);
         if (got.ended)
             return 0;
         limitTimeOfNextPicture();
