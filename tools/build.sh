@@ -17,7 +17,10 @@ cd "$(dirname "$0")/.."
 root=$PWD
 jobs=$(nproc)
 
-tools/install-deps.sh
+case "${1:-}" in
+package | docs) tools/install-deps.sh "$1" ;;
+*) tools/install-deps.sh ;;
+esac
 
 release() {
   # Installed under /usr, the libraries go into the multiarch folder, as Debian places them.

@@ -16,7 +16,7 @@ seconds=${1:-60}
 shift || true
 build=$root/build/fuzz
 
-tools/install-deps.sh
+tools/install-deps.sh fuzz
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Lumivo needs, only those that are missing.
+#   tools/install-deps.sh [fuzz] [package] [docs]
+# Building, running and testing need the first list; exploratory fuzzing, the packages' lintian
+# check and the API reference need a few more, which a test run does without.
 set -euo pipefail
 
 packages=(
@@ -8,11 +11,19 @@ packages=(
   libpixman-1-dev libjpeg62-turbo-dev libexif-dev liblcms2-dev
   libmpv-dev libfluidsynth-dev fluid-soundfont-gm
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev libvips-dev libheif-dev libjxl-dev libseccomp-dev
+  libvips-dev libheif-dev libjxl-dev libseccomp-dev
   fonts-noto-cjk xvfb xauth xdotool
   appstream desktop-file-utils weston qt6-wayland
-  dpkg-dev file lintian doxygen
+  dpkg-dev file
 )
+for extra in "$@"; do
+  case $extra in
+  fuzz) packages+=(clang libclang-rt-14-dev) ;;
+  package) packages+=(lintian) ;;
+  docs) packages+=(doxygen) ;;
+  *) echo "install-deps.sh: unknown group $extra" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
