@@ -39,8 +39,10 @@ run)
   exit 1
   ;;
 test)
+  # Line tables only: a sanitizer's report keeps its files and lines, and the build takes a
+  # fifth less time than with full debugging information.
   cmake -S "$root" -B "$root/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-        -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DLMVO_SANITIZE=ON -DLMVO_BENCH=OFF >/dev/null
+        -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DLMVO_SANITIZE=ON -DLMVO_BENCH=OFF >/dev/null
   cmake --build "$root/build/test" -j "$jobs"
   # The tests get a temporary folder of their own, which must be empty again afterwards but for
   # Qt's runtime folder (where XDG_RUNTIME_DIR is unset).
