@@ -134,6 +134,10 @@ int showChild(int argc, char** argv)
         const double cpu0 = threadCpuSeconds();
         const std::int64_t t0 = nowUs();
         form.TimerTimer();
+        // A tick whose picture is not in hand yet (a cold one, or one whose file is checked
+        // again) goes on when it has come.
+        if (!pumpUntil([&] { return !form.TickWaiting(); }, 300000))
+            return 4;
         const double cpu = threadCpuSeconds() - cpu0;
         // The first transition, from black, paces like the others once its buffers are ready.
         for (std::size_t i = 1; t == 0 && i < frames.size(); ++i)

@@ -1,6 +1,5 @@
 #include "forms/uSlide.h"
 
-#include "forms/ErrorReporter.h"
 #include "forms/PictureErrorText.h"
 #include "forms/PointerHider.h"
 #include "forms/ScreenCover.h"
@@ -13,7 +12,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
@@ -46,7 +44,6 @@ private:
 
 namespace {
 
-constexpr int StyleCount = 117;
 constexpr int DefaultInterval = 5000;
 
 std::uint32_t clockSeed()
@@ -83,14 +80,13 @@ Tfrm_slide::Tfrm_slide(QScreen* screen, QWidget* parent) : QDialog(parent), ui(s
     connect(N2_, &QAction::triggered, this, [this] { N2Click(); });
     connect(N4_, &QAction::triggered, this, [this] { N4Click(); });
 
-    Timer.setObjectName(QStringLiteral("Timer"));
-    Timer.setInterval(DefaultInterval);
-    connect(&Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
-
     new PointerHider(this);
     preloader_ = new PicturePreloader(this);
     preloader_->setObjectName(QStringLiteral("Preloader"));
-    connect(preloader_, &PicturePreloader::prepared, this, [this] { guarded([this] { preparedArrived(); }); });
+    connect(preloader_, &PicturePreloader::prepared, this, [this] {
+        HandlerScope scope(*this);
+        guarded([this] { controller_->pictureArrived(); });
+    });
 
     FormCreate();
 }
@@ -125,12 +121,12 @@ void Tfrm_slide::FormCreate()
     TransitionView_->installEventFilter(this);
 
     fit_ = KeepProportions ? FitMode::FitInside : FitMode::Stretch;
-    order_ = std::make_unique<ShowOrder>(PictureFiles.size(), ShufflePlay, processRandom());
+    ShowView& view = *this;
+    controller_ = std::make_unique<ShowController>(view, *preloader_, clock_, processRandom(), TTransitionView::LastStyle);
+    controller_->timer().onTick = [this] { TimerTimer(); };
+    controller_->timer().setInterval(DefaultInterval);
     // A constructor must not let a failure escape.
-    guarded([this] {
-        prepareAhead();
-        UpdateTimer();
-    });
+    guarded([this] { controller_->start(); });
 }
 
 void Tfrm_slide::FormShow()
@@ -151,28 +147,6 @@ void Tfrm_slide::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     FormShow();
-}
-
-void Tfrm_slide::SetTimerEnabled(bool enabled)
-{
-    if (enabled == timerEnabled_)
-        return;
-    timerEnabled_ = enabled;
-    if (enabled && Timer.interval() > 0)
-        Timer.start();
-    else
-        Timer.stop();
-}
-
-void Tfrm_slide::SetTimerInterval(int milliseconds)
-{
-    if (milliseconds == Timer.interval())
-        return;
-    Timer.setInterval(milliseconds); // restarts the count of a running timer
-    if (milliseconds <= 0)
-        Timer.stop();
-    else if (timerEnabled_ && !Timer.isActive())
-        Timer.start();
 }
 
 void Tfrm_slide::FormKeyDown(int key)
@@ -209,20 +183,28 @@ bool Tfrm_slide::eventFilter(QObject* watched, QEvent* event)
 {
     // A new client size (the window moved to another screen, say) makes the prepared picture
     // the wrong size: prepare it again, and have the transition buffers ready for it before the
-    // first tick.
-    if (watched == TransitionView_ && event->type() == QEvent::Resize)
+    // first tick. The controller hears of it from the event loop: a resize also comes inside
+    // show(), where a close that a tick it lets go on asks for would be lost.
+    if (watched == TransitionView_ && event->type() == QEvent::Resize && controller_) {
         guarded([this] {
             const DisplaySize size = PictureSize();
             TransitionView_->ReserveBuffers(size.width, size.height);
-            prepareAhead();
         });
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                HandlerScope scope(*this);
+                guarded([this] { controller_->sizeChanged(); });
+            },
+            Qt::QueuedConnection);
+    }
     return QDialog::eventFilter(watched, event);
 }
 
 void Tfrm_slide::TimerTimer()
 {
     HandlerScope scope(*this);
-    guarded([this] { ShowNext(); });
+    guarded([this] { controller_->tick(); });
 }
 
 void Tfrm_slide::N1Click()
@@ -230,31 +212,23 @@ void Tfrm_slide::N1Click()
     HandlerScope scope(*this);
     guarded([this] {
         paused(true);
-        TransitionView_->Stop();
-        SetTimerEnabled(false);
+        controller_->pause();
     });
 }
 
-// The picture prepared for the next tick stays; the next tick, one interval from now, shows it.
 void Tfrm_slide::N2Click()
 {
     HandlerScope scope(*this);
     guarded([this] {
         paused(false);
-        prepareAhead();
-        UpdateTimer();
+        controller_->resume();
     });
 }
 
 void Tfrm_slide::N4Click()
 {
     HandlerScope scope(*this);
-    guarded([this] {
-        TransitionView_->Stop();
-        SetTimerEnabled(false);
-        exiting_ = true;
-        requestClose();
-    });
+    guarded([this] { controller_->exit(); });
 }
 
 void Tfrm_slide::paused(bool on)
@@ -281,110 +255,10 @@ void Tfrm_slide::finishClose()
     whenReportsShown(this, [this] { done(QDialog::Rejected); });
 }
 
-void Tfrm_slide::endShow()
-{
-    TransitionView_->Stop();
-    SetTimerEnabled(false);
-    requestClose();
-}
-
-// The timer runs exactly when no transition is under way and there are pictures; a show that
-// is paused or asked to close keeps it off, so a pause pressed during a transition holds and
-// an exit during one starts nothing more.
-void Tfrm_slide::UpdateTimer()
-{
-    SetTimerEnabled(!TransitionView_->Busy() && !PictureFiles.empty() && N1_->isEnabled() && !closeRequested_);
-}
-
-// One tick: the next picture of the show comes in through a transition. A picture that fails is
-// reported and the tick goes straight on with the one after it, at most once round the list;
-// when every picture has failed, the show ends.
-void Tfrm_slide::ShowNext()
-{
-    if (PictureFiles.empty())
-        return;
-    if (TransitionView_->Busy())
-        TransitionView_->Stop();
-    TransitionView_->SetStyle(int(processRandom().draw(StyleCount)) + 1);
-
-    // The tick's own reports, and any others, open their boxes when it has ended: a box opened
-    // inside it would stop a picture half-way in, or keep the tick waiting, until dismissed.
-    const BoxesHeldBack heldBack;
-    QPointer<Tfrm_slide> self(this);
-    std::set<std::size_t> failed;
-    while (failed.size() < PictureFiles.size()) {
-        std::int32_t position = 0;
-        const std::size_t index = takeStep(position);
-        if (failed.count(index))
-            continue;
-        Outcome got = obtain(index);
-        if (!self)
-            return;
-        if (got.abandoned) {
-            PictureIndex = position; // shown when the show goes on
-            return;
-        }
-        if (got.picture) {
-            present(std::move(*got.picture));
-            break;
-        }
-        failed.insert(index);
-        if (got.error)
-            reportFailure(index, *got.error);
-    }
-    if (!self)
-        return;
-    if (failed.size() >= PictureFiles.size())
-        endShow();
-    prepareAhead();
-    UpdateTimer();
-}
-
-// The position of the next picture, and its index in the list. At the end of the list the show
-// begins a new pass when it loops and is asked to close otherwise (the picture at the start is
-// taken all the same, so its transition still plays).
-std::size_t Tfrm_slide::takeStep(std::int32_t& position)
-{
-    if (PictureIndex < 0 || std::size_t(PictureIndex) >= PictureFiles.size()) {
-        PictureIndex = 0;
-        order_->beginNextPass();
-        if (LoopPlay != 1)
-            endShow();
-    }
-    position = PictureIndex++;
-    return order_->at(std::size_t(position));
-}
-
-// The picture at `index`, loaded at the shown size: prepared ahead, or waited for with the event
-// loop turning, so that Escape, the menu and pause keep working meanwhile.
-Tfrm_slide::Outcome Tfrm_slide::obtain(std::size_t index)
-{
-    // A failure the look-ahead met moments ago is reported as it was met: reading the file's
-    // stamp again here would be a file-system call on the main thread, which a stalled folder
-    // could hold. The next pass tries the file afresh.
-    if (auto known = failedAhead_.extract(index))
-        return {std::nullopt, known.mapped().error, false};
-    if (!preloader_->wanted() || preloader_->wanted()->index != index)
-        ++unforeseen_;
-    QPointer<Tfrm_slide> self(this);
-    for (;;) {
-        const PictureRequest request{index, PictureFiles[index], PictureSize()};
-        if (std::optional<PreparedPicture> ready = preloader_->take(request))
-            return {std::move(ready->picture), std::move(ready->error), false};
-        preloader_->prepare(request); // nothing when it is under way already
-        waiting_ = true;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (!self)
-            return {std::nullopt, {}, true};
-        waiting_ = false;
-        if (exiting_ || !N1_->isEnabled())
-            return {std::nullopt, {}, true};
-    }
-}
-
-void Tfrm_slide::present(Bitmap&& picture)
+void Tfrm_slide::present(Bitmap&& picture, int style)
 {
     ui->Panel2->hide();
+    TransitionView_->SetStyle(style);
     TransitionView_->setPicture(imageTaking(std::move(picture)));
     try {
         TransitionView_->Execute();
@@ -393,11 +267,18 @@ void Tfrm_slide::present(Bitmap&& picture)
     }
 }
 
-// A file counts as reported once its report is queued: the reporter loses none.
-void Tfrm_slide::reportFailure(std::size_t index, const PictureError& error)
+bool Tfrm_slide::transitionBusy() const { return TransitionView_->Busy(); }
+
+void Tfrm_slide::stopTransition() { TransitionView_->Stop(); }
+
+void Tfrm_slide::report(const PictureError& error) { reportError(pictureErrorText(error)); }
+
+void Tfrm_slide::holdReports(bool held)
 {
-    if (reportedFailures_.insert(index).second)
-        reportError(pictureErrorText(error));
+    if (held)
+        reportsHeld_.emplace();
+    else
+        reportsHeld_.reset();
 }
 
 DisplaySize Tfrm_slide::PictureSize() const
@@ -411,44 +292,6 @@ DisplaySize Tfrm_slide::PictureSize() const
         }
     }
     return {std::max(client.width(), 1), std::max(client.height(), 1), fit_};
-}
-
-// Asks the worker for the picture the next tick will take, by the show's own order, passing
-// over the pictures already known to fail.
-void Tfrm_slide::prepareAhead()
-{
-    if (waiting_ || closeRequested_ || PictureFiles.empty() || !order_)
-        return;
-    const std::size_t count = PictureFiles.size();
-    std::size_t position = std::size_t(std::max<std::int32_t>(PictureIndex, 0));
-    bool nextPass = false;
-    for (std::size_t walked = 0; walked < count; ++walked, ++position) {
-        if (position >= count) {
-            if (nextPass)
-                return;
-            position = 0;
-            nextPass = true;
-        }
-        const std::size_t index = order_->at(position, nextPass);
-        if (failedAhead_.count(index))
-            continue;
-        preloader_->prepare({index, PictureFiles[index], PictureSize()});
-        return;
-    }
-}
-
-// A failure the look-ahead met is kept for its tick, and the look-ahead goes on past it.
-void Tfrm_slide::preparedArrived()
-{
-    if (waiting_ || closeRequested_)
-        return;
-    const PreparedPicture* ready = preloader_->ready();
-    if (!ready || ready->picture)
-        return;
-    const PictureRequest request = ready->request;
-    if (std::optional<PreparedPicture> failure = preloader_->take(request))
-        failedAhead_.insert_or_assign(request.index, std::move(*failure));
-    prepareAhead();
 }
 
 } // namespace lmvo

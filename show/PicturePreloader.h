@@ -1,12 +1,9 @@
 #pragma once
 
-#include "picture/DisplaySize.h"
-#include "picture/PictureError.h"
-#include "raster/Bitmap.h"
+#include "show/PictureSource.h"
 
 #include <QObject>
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,36 +13,6 @@
 #include <thread>
 
 namespace lmvo {
-
-// What tells a file's content apart without reading it: a file removed, replaced, rewritten or
-// made unreadable after it was read no longer matches what was recorded then.
-struct FileStamp {
-    bool exists = false;
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::int64_t size = 0;
-    std::int64_t modified = 0; // nanoseconds
-    std::int64_t changed = 0;  // nanoseconds; a change of permissions moves it
-    bool operator==(const FileStamp&) const = default;
-
-    [[nodiscard]] static FileStamp of(const std::string& path);
-};
-
-// One picture of a show, loaded at the size it is shown.
-struct PictureRequest {
-    std::size_t index = 0; // in the show's list
-    std::string path;      // native bytes
-    DisplaySize size;
-    bool operator==(const PictureRequest&) const = default;
-};
-
-// A prepared picture, or why it could not be had.
-struct PreparedPicture {
-    PictureRequest request;
-    std::optional<Bitmap> picture;      // none when the load failed
-    std::optional<PictureError> error; // why, naming the file; none when it loaded
-    FileStamp stamp; // of the file as it was before it was read
-};
 
 // How a picture is loaded; tests put in their own.
 using PictureLoader = std::function<Bitmap(const std::string& path, const DisplaySize& size, std::stop_token stop)>;
@@ -63,27 +30,23 @@ void setPictureLoader(PictureLoader loader);
 // cancels the load under way (the decoder process is killed) and joins the worker; a worker
 // held in the file system (a stalled network folder) is left to end by itself, holding only
 // what it shares with no one else.
-class PicturePreloader : public QObject {
+class PicturePreloader : public QObject, public PictureSource {
     Q_OBJECT
 public:
     explicit PicturePreloader(QObject* parent = nullptr);
     ~PicturePreloader() override;
 
-    // Starts preparing `request` in place of whatever was pending or held; nothing happens when
-    // it is pending or held already.
-    void prepare(const PictureRequest& request);
+    void prepare(const PictureRequest& request) override;
     // Drops the held picture and cancels the pending load.
     void cancel();
 
-    // The request pending or held, if any.
-    [[nodiscard]] const std::optional<PictureRequest>& wanted() const { return wanted_; }
-    // The result held, if the load has ended.
-    [[nodiscard]] const PreparedPicture* ready() const { return held_ ? &*held_ : nullptr; }
+    [[nodiscard]] const std::optional<PictureRequest>& wanted() const override { return wanted_; }
+    [[nodiscard]] const PreparedPicture* ready() const override { return held_ ? &*held_ : nullptr; }
     // Hands over the result for `request` if it has come and its file is as it was when it was
     // read. The file's stamp is read anew by the worker: the first call asks for it and returns
     // nothing, and prepared() tells when it has come; a file changed since is dropped with its
     // result and prepared again.
-    [[nodiscard]] std::optional<PreparedPicture> take(const PictureRequest& request);
+    [[nodiscard]] std::optional<PreparedPicture> take(const PictureRequest& request) override;
 
 signals:
     // A result has come and is held, or the stamp take() asked for has come.

@@ -6,6 +6,7 @@
 #include "forms/ScreenSaver.h"
 #include "forms/uSlide.h"
 #include "scan/SharedState.h"
+#include "tests/support/AwaitEvents.h"
 
 #include <lumivo/TransitionView.h>
 
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -319,18 +321,16 @@ class FileChangeTest : public SlideWindowTest, public ::testing::WithParamInterf
 TEST_P(FileChangeTest, TheTickMeetsTheFileAsItIsNow)
 {
     makePictures(3);
-    bool changed = false;
-    const auto shownNow = runShow({}, [&](Tfrm_slide& f) {
-        auto* preloader = f.findChild<PicturePreloader*>(QStringLiteral("Preloader"));
-        ASSERT_NE(preloader, nullptr);
-        QObject::connect(preloader, &PicturePreloader::prepared, &f, [&, preloader] {
-            const PreparedPicture* ready = preloader->ready();
-            if (changed || !ready || ready->request.index != 1)
-                return;
-            changed = true;
+    // Changed on the worker right after its picture was decoded, the first time.
+    std::atomic<bool> changed = false;
+    const std::string changing = pathOf(1).toStdString();
+    setPictureLoader([&](const std::string& path, const DisplaySize& size, std::stop_token stop) {
+        Bitmap picture = decodeFileAt(path, size, std::move(stop));
+        if (path == changing && !changed.exchange(true))
             GetParam().change(pathOf(1));
-        });
+        return picture;
     });
+    const auto shownNow = runShow({}, [](Tfrm_slide&) { setPictureLoader(nullptr); });
     EXPECT_TRUE(changed);
     EXPECT_EQ(shownNow, GetParam().shown);
     EXPECT_EQ(boxes.naming(QStringLiteral("p1.bmp")), GetParam().reported ? 1 : 0);
@@ -375,8 +375,9 @@ TEST_F(SlideWindowTest, EscapeWhileATickWaitsForItsPictureEndsTheShowAndCancelsT
         Tfrm_slide window;
         form = &window;
         setPictureLoader(nullptr);
-        window.TimerTimer(); // waits for picture 0
-        EXPECT_TRUE(window.CloseRequested());
+        window.TimerTimer();
+        EXPECT_TRUE(window.TickWaiting()); // for picture 0
+        EXPECT_TRUE(awaitEvents([&] { return window.CloseRequested(); }));
         EXPECT_FALSE(window.TransitionView()->Picture().hasGraphic());
         EXPECT_TRUE(window.WaitingPanel()->isVisibleTo(&window));
     } // the window goes: the load is cancelled and the worker joined
@@ -429,8 +430,9 @@ TEST_F(DecoderCrashTest, EscapeDuringADecodeThatNeverEndsClosesTheWindow)
         Tfrm_slide window;
         form = &window;
         setPictureLoader(nullptr);
-        window.TimerTimer(); // waits for picture 0
-        EXPECT_TRUE(window.CloseRequested());
+        window.TimerTimer();
+        EXPECT_TRUE(window.TickWaiting()); // for picture 0
+        EXPECT_TRUE(awaitEvents([&] { return window.CloseRequested(); }));
         EXPECT_FALSE(window.TransitionView()->Picture().hasGraphic());
     } // the window goes: its decoder process is killed, not waited for
     EXPECT_EQ(boxes.shown.size(), 0u);
@@ -498,6 +500,7 @@ TEST_F(SlideWindowTest, WaitingPanelCoversTheFirstIntervalAndMenuStartsRunning)
     EXPECT_TRUE(form.TimerEnabled());
     form.TransitionView()->SetDelay(0);
     form.TimerTimer();
+    EXPECT_TRUE(awaitEvents([&] { return !form.TickWaiting(); }));
     EXPECT_FALSE(form.WaitingPanel()->isVisible());
     EXPECT_EQ(PictureIndex, 1);
 }
@@ -532,56 +535,6 @@ TEST_F(SlideWindowTest, EmptyListIsInert)
     EXPECT_FALSE(form.TransitionView()->Busy());
     EXPECT_EQ(PictureIndex, 0);
 }
-
-TEST_F(SlideWindowTest, TimerIntervalZeroKeepsTheTimerStopped)
-{
-    makePictures(1);
-    Tfrm_slide form;
-    form.SetTimerInterval(0);
-    EXPECT_TRUE(form.TimerEnabled());
-    form.show();
-    bool ticked = false;
-    QTimer::singleShot(100, &form, [&] { ticked = form.TransitionView()->Busy(); });
-    QTimer probe;
-    probe.setSingleShot(true);
-    probe.start(150);
-    while (probe.isActive())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    EXPECT_FALSE(ticked);
-    EXPECT_TRUE(form.WaitingPanel()->isVisible());
-}
-
-// Enabling the running timer, or giving it its own interval again, must not restart its count:
-// poked every 10 ms, a 60 ms timer still ticks.
-class TimerCountTest : public SlideWindowTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(TimerCountTest, PokingTheRunningTimerLeavesItsCountAlone)
-{
-    Tfrm_slide form;
-    form.SetTimerInterval(60);
-    form.SetTimerEnabled(true);
-    auto* timer = form.findChild<QTimer*>(QStringLiteral("Timer"));
-    ASSERT_NE(timer, nullptr);
-    bool ticked = false;
-    QObject::connect(timer, &QTimer::timeout, &form, [&] { ticked = true; });
-    QTimer poke;
-    QObject::connect(&poke, &QTimer::timeout, &form, [&] {
-        if (GetParam())
-            form.SetTimerEnabled(true);
-        else
-            form.SetTimerInterval(60);
-    });
-    poke.start(10);
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.start(5000);
-    while (!ticked && deadline.isActive())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    EXPECT_TRUE(ticked);
-}
-
-INSTANTIATE_TEST_SUITE_P(Pokes, TimerCountTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Enabled" : "SameInterval"; });
 
 // The screen-saver service as a test sees it: inhibitions are granted when the test says so.
 class FakeScreenSaver final : public ScreenSaverService {
