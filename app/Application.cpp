@@ -1,10 +1,8 @@
 #include "app/Application.h"
 
 #include "forms/ErrorReporter.h"
-#include "forms/PictureErrorText.h"
 
 #include <clocale>
-#include <exception>
 
 namespace lmvo {
 
@@ -39,16 +37,9 @@ LumivoApplication::LumivoApplication(int& argc, char** argv) : QApplication(argc
 
 bool LumivoApplication::notify(QObject* receiver, QEvent* event)
 {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const PictureError& e) {
-        reportError(pictureErrorText(e));
-    } catch (const std::exception& e) {
-        reportError(QString::fromUtf8(e.what()));
-    } catch (...) {
-        reportError(unknownErrorText());
-    }
-    return false;
+    bool handled = false;
+    guarded([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
 }
 
 } // namespace lmvo

@@ -1,9 +1,12 @@
 // The program's application object under a desktop's locale. It has a main of its own: the
 // locale is taken from the environment when the application object is made, once per process.
 #include "app/Application.h"
+#include "forms/ErrorReporter.h"
 #include "music/MediaPlayer.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -11,7 +14,9 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -39,6 +44,24 @@ TEST(LumivoApplication, NumericLocaleIsCByTheTimeTheMusicPlayerStarts)
     lmvo::MediaPlayer player;
     EXPECT_NO_THROW(player.open(wav));
     EXPECT_TRUE(player.isOpen());
+}
+
+// What an event handler throws is reported in a box instead of unwinding through the event loop.
+TEST(LumivoApplication, AnExceptionFromAnEventHandlerBecomesABox)
+{
+    struct Thrower : QObject {
+        bool event(QEvent*) override { throw std::runtime_error("the handler failed"); }
+    } thrower;
+    struct Boxes : lmvo::MessageBoxes {
+        void show(QWidget*, const lmvo::MessageBoxRequest& box) override { texts.push_back(box.text); }
+        std::vector<QString> texts;
+    } boxes;
+    lmvo::setMessageBoxes(&boxes);
+    QEvent event(QEvent::User);
+    EXPECT_FALSE(QCoreApplication::sendEvent(&thrower, &event));
+    lmvo::showPendingReports();
+    lmvo::setMessageBoxes(nullptr);
+    EXPECT_EQ(boxes.texts, std::vector<QString>{QStringLiteral("the handler failed.")});
 }
 
 } // namespace
