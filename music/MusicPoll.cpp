@@ -91,8 +91,7 @@ void MusicPoll::playNext()
         // Counting on past the list's size keeps a stopped run from reporting again.
         if (++failuresInRow_ == files_.size()) {
             setEnabled(false);
-            report_(QStringLiteral("The background music has stopped: none of its files can be "
-                                   "played (%1)").arg(reason));
+            report_(tr("The background music has stopped: none of its files can be played (%1)").arg(reason));
         } else if (failuresInRow_ == 1) {
             report_(reason);
         }

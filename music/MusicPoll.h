@@ -2,6 +2,7 @@
 
 #include "music/AudioPlayer.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QTimer>
 
@@ -25,6 +26,8 @@ namespace lmvo {
 // tries the next file; when every file of the list has failed in a row the music stops, with
 // one report for the whole run of failures.
 class MusicPoll {
+    Q_DECLARE_TR_FUNCTIONS(lmvo::MusicPoll)
+
 public:
     using Reporter = std::function<void(const QString&)>;
 

@@ -170,7 +170,7 @@
     </message>
     <message>
         <source>没有屏幕“%1”；已连接的屏幕：%2</source>
-        <translation>there is no screen "%1"; the screens connected: %2</translation>
+        <translation>there is no screen &quot;%1&quot;; the screens connected: %2</translation>
     </message>
 </context>
 <context>
@@ -255,6 +255,13 @@
     <message>
         <source>loading was stopped</source>
         <translation>loading was stopped</translation>
+    </message>
+</context>
+<context>
+    <name>lmvo::MusicPoll</name>
+    <message>
+        <source>The background music has stopped: none of its files can be played (%1)</source>
+        <translation>The background music has stopped: none of its files can be played (%1)</translation>
     </message>
 </context>
 <context>
