@@ -101,6 +101,25 @@ protected:
         }
     }
 
+    // Starts a show whose first tick waits for its picture; Escape is pressed once `load` is under
+    // way. Returns when the window has gone.
+    void escapeDuringTheFirstLoad(const PictureLoader& load)
+    {
+        Tfrm_slide* form = nullptr;
+        setPictureLoader([&](const std::string& path, const DisplaySize& size, std::stop_token stop) {
+            QMetaObject::invokeMethod(qApp, [&] { form->FormKeyDown(Qt::Key_Escape); }, Qt::QueuedConnection);
+            return load(path, size, std::move(stop));
+        });
+        Tfrm_slide window;
+        form = &window;
+        setPictureLoader(nullptr);
+        window.TimerTimer();
+        EXPECT_TRUE(window.TickWaiting()); // for picture 0
+        EXPECT_TRUE(awaitEvents([&] { return window.CloseRequested(); }));
+        EXPECT_FALSE(window.TransitionView()->Picture().hasGraphic());
+        EXPECT_TRUE(window.WaitingPanel()->isVisibleTo(&window));
+    }
+
     // Creates the window, records the picture every completed transition shows, and runs the
     // modal show; `onShown(n)` runs after the n-th display.
     std::vector<int> runShow(const std::function<void(Tfrm_slide&, int)>& onShown = {},
@@ -273,25 +292,13 @@ TEST_F(SlideWindowTest, EscapeWhileATickWaitsForItsPictureEndsTheShowAndCancelsT
     std::mutex m;
     std::condition_variable_any never;
     bool cancelled = false;
-    Tfrm_slide* form = nullptr;
-    // The load of picture 0 never ends by itself; Escape is pressed once it is under way.
-    setPictureLoader([&](const std::string&, const DisplaySize&, std::stop_token stop) -> Bitmap {
-        QMetaObject::invokeMethod(qApp, [&] { form->FormKeyDown(Qt::Key_Escape); }, Qt::QueuedConnection);
+    // The load of picture 0 never ends by itself.
+    escapeDuringTheFirstLoad([&](const std::string&, const DisplaySize&, std::stop_token stop) -> Bitmap {
         std::unique_lock lock(m);
         never.wait(lock, stop, [] { return false; });
         cancelled = true;
         throw PictureCancelled();
-    });
-    {
-        Tfrm_slide window;
-        form = &window;
-        setPictureLoader(nullptr);
-        window.TimerTimer();
-        EXPECT_TRUE(window.TickWaiting()); // for picture 0
-        EXPECT_TRUE(awaitEvents([&] { return window.CloseRequested(); }));
-        EXPECT_FALSE(window.TransitionView()->Picture().hasGraphic());
-        EXPECT_TRUE(window.WaitingPanel()->isVisibleTo(&window));
-    } // the window goes: the load is cancelled and the worker joined
+    }); // the window has gone: the load is cancelled and the worker joined
     const std::lock_guard lock(m);
     EXPECT_TRUE(cancelled);
 }
@@ -332,20 +339,7 @@ TEST_F(DecoderCrashTest, EscapeDuringADecodeThatNeverEndsClosesTheWindow)
     ASSERT_TRUE(cue.open(QIODevice::WriteOnly | QIODevice::Truncate));
     cue.write("PROBE hang");
     cue.close();
-    Tfrm_slide* form = nullptr;
-    setPictureLoader([&](const std::string& path, const DisplaySize& size, std::stop_token stop) {
-        QMetaObject::invokeMethod(qApp, [&] { form->FormKeyDown(Qt::Key_Escape); }, Qt::QueuedConnection);
-        return decodeFileAt(path, size, std::move(stop));
-    });
-    {
-        Tfrm_slide window;
-        form = &window;
-        setPictureLoader(nullptr);
-        window.TimerTimer();
-        EXPECT_TRUE(window.TickWaiting()); // for picture 0
-        EXPECT_TRUE(awaitEvents([&] { return window.CloseRequested(); }));
-        EXPECT_FALSE(window.TransitionView()->Picture().hasGraphic());
-    } // the window goes: its decoder process is killed, not waited for
+    escapeDuringTheFirstLoad(decodeFileAt); // the window has gone: its decoder process is killed
     EXPECT_EQ(boxes.shown.size(), 0u);
 }
 
